@@ -1,0 +1,83 @@
+#include "context/plugin_context.h"
+
+#include "context/environment.h"
+#include "fileops/fileops.h"
+#include "fileops/platform.h"
+
+namespace vx {
+
+void VXEntitlementDownloadContext::Reset() {
+    state = 0;
+    value.clear();
+}
+
+void VXEntitlementDownloadContext::SetValue(WideString text) {
+    if (!TextEquals(text, value)) value = std::move(text);
+}
+
+WideString VXEntitlementDownloadContext::GetValue() { return value; }
+
+VXPluginContext::VXPluginContext(const VXContextParams& p) : params(p) {
+    if (params.fontRegistrationMode != 1 && params.fontRegistrationMode != 2)
+        params.fontRegistrationMode = 2;
+    osVersion = OsVersionText();
+    localeName = UserLocaleName();
+    if (auto at = localeName.find('@'); at != std::string::npos) localeName.erase(at);
+    downloadContext = new VXEntitlementDownloadContext;
+}
+
+VXPluginContext::~VXPluginContext() { delete downloadContext; }
+
+WideString VXPluginContext::JoinPath(WideString base, WideString suffix) {
+    char16_t area[win::kMaxPath] = {};
+    if (!win::PathAppendW(area, base.c_str())) return {};
+    if (!win::PathAppendW(area, suffix.c_str())) return {};
+    return WideString(area);
+}
+
+void VXPluginContext::DeriveRoamingDirs() {
+    roamingEDir = JoinPath(roamingPluginDir, u"\\e\\");
+    roamingRDir = JoinPath(roamingPluginDir, u"\\r\\");
+    roamingUDir = JoinPath(roamingPluginDir, u"\\u\\");
+    roamingWDir = JoinPath(roamingPluginDir, u"\\w\\");
+    roamingTDir = JoinPath(roamingPluginDir, u"\\t\\");
+    roamingXDir = JoinPath(roamingPluginDir, u"\\x\\");
+}
+
+void VXPluginContext::DeriveLocalDirs() {
+    localEDir = JoinPath(localPluginDir, u"\\e\\");
+    localRDir = JoinPath(localPluginDir, u"\\r\\");
+    localUDir = JoinPath(localPluginDir, u"\\u\\");
+    localWDir = JoinPath(localPluginDir, u"\\w\\");
+    localTDir = JoinPath(localPluginDir, u"\\t\\");
+    localXDir = JoinPath(localPluginDir, u"\\x\\");
+}
+
+bool VXPluginContext::PrepareEntitlementPaths(WideString& cDir, const WideString& base,
+                                              bool ensureHidden) {
+    cDir = JoinPath(base, u"\\c\\");
+    if (ensureHidden && !EnsureFolder(cDir, true)) return false;
+    char16_t area[win::kMaxPath] = {};
+    if (!win::PathCombineW(area, cDir.c_str(), u"entitlements.xml")) return false;
+    entitlementsFile = area;
+    if (!win::PathCombineW(area, cDir.c_str(), u"entitlements-downloading.xml")) return false;
+    entitlementsDownloadingFile = area;
+    return true;
+}
+
+bool VXPluginContext::PrepareRoamingEntitlementPaths() {
+    return PrepareEntitlementPaths(roamingCDir, roamingPluginDir, true);
+}
+
+bool VXPluginContext::PrepareLocalEntitlementPaths() {
+    return PrepareEntitlementPaths(localCDir, localPluginDir, false);
+}
+
+void VXPluginContext::DeriveRoamingPDir() {
+    if (roamingPluginDir.empty() || roamingPluginDir.size() + 3 >= win::kMaxPath) return;
+    char16_t area[win::kMaxPath] = {};
+    if (win::PathAppendW(area, roamingPluginDir.c_str()) && win::PathAppendW(area, u"p"))
+        roamingPDir = area;
+}
+
+}  // namespace vx

@@ -1,0 +1,90 @@
+#include "fileops/fileops.h"
+
+#include "fileops/failure.h"
+#include "fileops/platform.h"
+
+namespace vx {
+
+bool DeleteFileOrRename(WideString path) {
+    if (IsEmptyText(path)) return false;
+    if (win::DeleteFileW(path.c_str())) return true;
+    if (!IsExistingFile(path)) return false;
+    if (path.size() >= win::kMaxPath) {
+        ReportFailure("path too long");
+        return false;
+    }
+
+    char16_t folder[win::kMaxPath] = {};
+    if (!win::PathAppendW(folder, path.c_str())) return false;
+    if (!win::PathRemoveFileSpecW(folder)) {
+        ReportLastError("PathRemoveFileSpec failed");
+        return false;
+    }
+
+    char16_t tempName[win::kMaxPath] = {};
+    if (!win::GetTempFileNameW(folder, u"del", 0, tempName)) {
+        ReportLastError("GetTempFileName failed");
+        return false;
+    }
+    // The system created the temporary file; free its name for the move.
+    if (!win::DeleteFileW(tempName)) {
+        ReportLastError("DeleteFile failed on the tmp file path");
+        return false;
+    }
+    if (win::MoveFileW(path.c_str(), tempName)) return true;
+    ReportLastError("MoveFile failed");
+    return false;
+}
+
+bool TryDeleteFile(WideString path) {
+    if (IsEmptyText(path)) return false;
+    return win::DeleteFileW(path.c_str()) != 0;
+}
+
+bool IsExistingFile(WideString path) {
+    if (IsEmptyText(path)) return false;
+    const win::DWORD a = win::GetFileAttributesW(path.c_str());
+    return a != win::kInvalidFileAttributes && !(a & win::kAttrDirectory);
+}
+
+bool IsDirectory(WideString path) {
+    if (IsEmptyText(path)) return false;
+    const win::DWORD a = win::GetFileAttributesW(path.c_str());
+    return a != win::kInvalidFileAttributes && (a & win::kAttrDirectory);
+}
+
+bool MoveFileReplacing(WideString destination, WideString source) {
+    if (IsEmptyText(destination) || IsEmptyText(source)) return false;
+    if (TextEquals(destination, source)) return true;
+    return win::MoveFileExW(source.c_str(), destination.c_str(),
+                            win::kMoveFileReplaceExisting | win::kMoveFileCopyAllowed) != 0;
+}
+
+bool OpenFileStream(std::fstream& stream, WideString path, bool forWriting, bool hidden) {
+    if (IsEmptyText(path)) return false;
+    if (forWriting) {
+        win::OpenFileStreamW(stream, path.c_str(),
+                             std::ios::in | std::ios::out | std::ios::trunc | std::ios::binary);
+        if (hidden) win::SetFileAttributesW(path.c_str(), win::kAttrHidden);
+    } else {
+        win::OpenFileStreamW(stream, path.c_str(), std::ios::in | std::ios::binary);
+    }
+    if (stream.good()) stream.seekg(0);
+    return stream.good();
+}
+
+bool EnsureFolder(WideString path, bool hidden) {
+    if (IsEmptyText(path)) return false;
+    if (IsDirectory(path)) return true;
+    if (!win::CreateDirectoryW(path.c_str())) {
+        ReportLastError("CreateDirectory failed");
+        return false;
+    }
+    if (hidden && !win::SetFileAttributesW(path.c_str(), win::kAttrHidden)) {
+        ReportLastError("SetFileAttributes failed");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace vx

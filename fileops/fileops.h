@@ -1,0 +1,27 @@
+// Deleting, moving, creating and re-attributing files and folders. Every
+// operation refuses an empty path before reaching the system and answers
+// with a boolean; none throws.
+#pragma once
+
+#include <fstream>
+
+#include "paths/text.h"
+
+namespace vx {
+
+// Deletes the file or, when Windows refuses, moves it to a fresh "del"
+// temporary name in its own folder. True when the name is free.
+bool DeleteFileOrRename(WideString path);
+bool TryDeleteFile(WideString path);
+// Something exists there and it is not a folder.
+bool IsExistingFile(WideString path);
+bool IsDirectory(WideString path);
+// Moves source over destination (replacing it, copying across volumes).
+bool MoveFileReplacing(WideString destination, WideString source);
+// Binary, no newline translation; for writing the file is created or emptied.
+bool OpenFileStream(std::fstream& stream, WideString path, bool forWriting, bool hidden);
+// The folder exists afterwards; a folder this call creates gets the hidden
+// attribute when asked.
+bool EnsureFolder(WideString path, bool hidden);
+
+}  // namespace vx

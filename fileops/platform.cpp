@@ -1,0 +1,256 @@
+#include "fileops/platform.h"
+
+#include <memory>
+#include <new>
+
+#include "fileops/platform_backend.h"
+#include "fileops/platform_hooks.h"
+
+namespace vx::win {
+namespace {
+
+testing::ScopedHooks* g_hooks = nullptr;
+
+std::u16string Text(const WCHAR* p) { return p ? std::u16string(p) : std::u16string(); }
+
+std::u16string Text(const WCHAR* p, int len) {
+    if (!p) return {};
+    if (len < 0) return std::u16string(p);
+    return std::u16string(p, static_cast<std::size_t>(len));
+}
+
+// Asks the installed hooks about a call; an injected outcome sets the last
+// error (or throws) and its result then stands in for the system's.
+std::optional<std::int64_t> Injected(testing::Call call) {
+    if (!g_hooks) return std::nullopt;
+    auto outcome = g_hooks->Enter(std::move(call));
+    if (!outcome) return std::nullopt;
+    if (outcome->throwBadAlloc) throw std::bad_alloc();
+    backend::SetLastError(outcome->error);
+    return outcome->result;
+}
+
+using testing::Op;
+
+}  // namespace
+
+namespace testing {
+
+ScopedHooks::ScopedHooks() : previous_(g_hooks) { g_hooks = this; }
+ScopedHooks::~ScopedHooks() { g_hooks = previous_; }
+
+void ScopedHooks::FailNth(Op op, int nth, Outcome outcome) {
+    auto seen = std::make_shared<int>(0);
+    Inject([=](const Call& c) -> std::optional<Outcome> {
+        if (c.op != op) return std::nullopt;
+        if (++*seen == nth) return outcome;
+        return std::nullopt;
+    });
+}
+
+void ScopedHooks::FailAll(Op op, Outcome outcome) {
+    Inject([=](const Call& c) -> std::optional<Outcome> {
+        if (c.op == op) return outcome;
+        return std::nullopt;
+    });
+}
+
+std::vector<Call> ScopedHooks::CallsOf(Op op) const {
+    std::vector<Call> out;
+    for (const auto& c : calls_)
+        if (c.op == op) out.push_back(c);
+    return out;
+}
+
+int ScopedHooks::Count(Op op) const {
+    int n = 0;
+    for (const auto& c : calls_) n += c.op == op;
+    return n;
+}
+
+std::optional<Outcome> ScopedHooks::Enter(Call call) {
+    calls_.push_back(call);
+    for (auto& injector : injectors_)
+        if (auto outcome = injector(calls_.back())) return outcome;
+    return std::nullopt;
+}
+
+const char* OpName(Op op) {
+    static const char* const names[] = {
+        "SHGetKnownFolderPath", "CoTaskMemFree",       "PathCombineW",
+        "PathAppendW",          "PathRemoveFileSpecW", "PathFindExtensionW",
+        "PathFindFileNameW",    "FindFirstFileW",      "FindNextFileW",
+        "FindClose",            "GetFileAttributesW",  "SetFileAttributesW",
+        "DeleteFileW",          "GetTempFileNameW",    "MoveFileW",
+        "MoveFileExW",          "CreateDirectoryW",    "OpenFileStreamW",
+        "WideCharToMultiByte",  "MultiByteToWideChar", "AddFontResourceExW",
+        "RemoveFontResourceExW", "SendNotifyMessageW", "GetUserDefaultLocaleName",
+        "GetVersionExW",        "GetSystemTime"};
+    return names[static_cast<int>(op)];
+}
+
+}  // namespace testing
+
+HRESULT SHGetKnownFolderPath(KnownFolder id, DWORD flags, WCHAR** path) {
+    if (auto r = Injected({Op::SHGetKnownFolderPath, {}, {}, static_cast<std::uint64_t>(id), flags,
+                           path})) {
+        *path = nullptr;
+        return static_cast<HRESULT>(*r);
+    }
+    return backend::SHGetKnownFolderPath(id, flags, path);
+}
+
+void CoTaskMemFree(void* p) {
+    if (g_hooks) g_hooks->Enter({Op::CoTaskMemFree, {}, {}, p != nullptr});
+    backend::CoTaskMemFree(p);
+}
+
+WCHAR* PathCombineW(WCHAR* dest, const WCHAR* dir, const WCHAR* file) {
+    if (auto r = Injected({Op::PathCombineW, Text(dir), Text(file)}); r && *r == 0) {
+        if (dest) dest[0] = 0;
+        return nullptr;
+    }
+    return backend::PathCombineW(dest, dir, file);
+}
+
+BOOL PathAppendW(WCHAR* path, const WCHAR* more) {
+    if (auto r = Injected({Op::PathAppendW, Text(path), Text(more)}); r && *r == 0) return 0;
+    return backend::PathAppendW(path, more);
+}
+
+BOOL PathRemoveFileSpecW(WCHAR* path) {
+    if (auto r = Injected({Op::PathRemoveFileSpecW, Text(path)}); r && *r == 0) return 0;
+    return backend::PathRemoveFileSpecW(path);
+}
+
+const WCHAR* PathFindExtensionW(const WCHAR* path) {
+    if (g_hooks) g_hooks->Enter({Op::PathFindExtensionW, Text(path)});
+    return backend::PathFindExtensionW(path);
+}
+
+const WCHAR* PathFindFileNameW(const WCHAR* path) {
+    if (g_hooks) g_hooks->Enter({Op::PathFindFileNameW, Text(path)});
+    return backend::PathFindFileNameW(path);
+}
+
+FindHandle FindFirstFileW(const WCHAR* pattern, FindData* data) {
+    if (auto r = Injected({Op::FindFirstFileW, Text(pattern)}); r && *r == 0) return nullptr;
+    return backend::FindFirstFileW(pattern, data);
+}
+
+BOOL FindNextFileW(FindHandle h, FindData* data) {
+    if (auto r = Injected({Op::FindNextFileW}); r && *r == 0) return 0;
+    return backend::FindNextFileW(h, data);
+}
+
+BOOL FindClose(FindHandle h) {
+    if (g_hooks) g_hooks->Enter({Op::FindClose, {}, {}, h != nullptr});
+    return backend::FindClose(h);
+}
+
+DWORD GetFileAttributesW(const WCHAR* path) {
+    if (auto r = Injected({Op::GetFileAttributesW, Text(path)}))
+        return static_cast<DWORD>(*r == 0 ? kInvalidFileAttributes : *r);
+    return backend::GetFileAttributesW(path);
+}
+
+BOOL SetFileAttributesW(const WCHAR* path, DWORD attributes) {
+    if (auto r = Injected({Op::SetFileAttributesW, Text(path), {}, attributes})) return *r != 0;
+    return backend::SetFileAttributesW(path, attributes);
+}
+
+BOOL DeleteFileW(const WCHAR* path) {
+    if (auto r = Injected({Op::DeleteFileW, Text(path)})) return *r != 0;
+    return backend::DeleteFileW(path);
+}
+
+UINT GetTempFileNameW(const WCHAR* dir, const WCHAR* prefix, UINT unique, WCHAR* out) {
+    if (auto r = Injected({Op::GetTempFileNameW, Text(dir), Text(prefix), unique}); r && *r == 0)
+        return 0;
+    return backend::GetTempFileNameW(dir, prefix, unique, out);
+}
+
+BOOL MoveFileW(const WCHAR* from, const WCHAR* to) {
+    if (auto r = Injected({Op::MoveFileW, Text(from), Text(to)})) return *r != 0;
+    return backend::MoveFileW(from, to);
+}
+
+BOOL MoveFileExW(const WCHAR* from, const WCHAR* to, DWORD flags) {
+    if (auto r = Injected({Op::MoveFileExW, Text(from), Text(to), flags})) return *r != 0;
+    return backend::MoveFileExW(from, to, flags);
+}
+
+BOOL CreateDirectoryW(const WCHAR* path) {
+    if (auto r = Injected({Op::CreateDirectoryW, Text(path)})) return *r != 0;
+    return backend::CreateDirectoryW(path);
+}
+
+DWORD GetLastError() { return backend::GetLastError(); }
+void SetLastError(DWORD code) { backend::SetLastError(code); }
+
+void OpenFileStreamW(std::fstream& stream, const WCHAR* path, std::ios::openmode mode) {
+    if (auto r = Injected({Op::OpenFileStreamW, Text(path), {}, static_cast<std::uint64_t>(mode)});
+        r && *r == 0) {
+        stream.setstate(std::ios::failbit);
+        return;
+    }
+    backend::OpenFileStreamW(stream, path, mode);
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* src, int srcLen, char* dst,
+                        int dstSize) {
+    if (auto r = Injected({Op::WideCharToMultiByte, Text(src, srcLen), {}, codePage,
+                           static_cast<std::uint64_t>(dstSize)}))
+        return static_cast<int>(*r);
+    return backend::WideCharToMultiByte(codePage, flags, src, srcLen, dst, dstSize);
+}
+
+int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen, WCHAR* dst,
+                        int dstSize) {
+    if (auto r = Injected({Op::MultiByteToWideChar, {}, {}, codePage,
+                           static_cast<std::uint64_t>(dstSize)}))
+        return static_cast<int>(*r);
+    return backend::MultiByteToWideChar(codePage, flags, src, srcLen, dst, dstSize);
+}
+
+int AddFontResourceExW(const WCHAR* path, DWORD flags) {
+    if (auto r = Injected({Op::AddFontResourceExW, Text(path), {}, flags}))
+        return static_cast<int>(*r);
+    return backend::AddFontResourceExW(path, flags);
+}
+
+BOOL RemoveFontResourceExW(const WCHAR* path, DWORD flags) {
+    if (auto r = Injected({Op::RemoveFontResourceExW, Text(path), {}, flags})) return *r != 0;
+    return backend::RemoveFontResourceExW(path, flags);
+}
+
+BOOL SendNotifyMessageW(std::uintptr_t hwnd, UINT msg, std::uintptr_t wParam,
+                        std::intptr_t lParam) {
+    // The hwnd and message are what matter to the callers' contract; the two
+    // parameters are recorded packed so a test can see they were both 0.
+    if (auto r = Injected({Op::SendNotifyMessageW, {}, {}, hwnd,
+                           (static_cast<std::uint64_t>(msg) << 32) |
+                               static_cast<std::uint64_t>(wParam | static_cast<std::uintptr_t>(lParam))}))
+        return *r != 0;
+    return backend::SendNotifyMessageW(hwnd, msg, wParam, lParam);
+}
+
+int GetUserDefaultLocaleName(WCHAR* name, int size) {
+    if (auto r = Injected({Op::GetUserDefaultLocaleName, {}, {}, static_cast<std::uint64_t>(size),
+                           0, name}))
+        return static_cast<int>(*r);
+    return backend::GetUserDefaultLocaleName(name, size);
+}
+
+BOOL GetVersionExW(OsVersionInfo* info) {
+    if (auto r = Injected({Op::GetVersionExW, {}, {}, info ? info->size : 0, 0, info}))
+        return *r != 0;
+    return backend::GetVersionExW(info);
+}
+
+void GetSystemTime(SystemTime* time) {
+    if (Injected({Op::GetSystemTime, {}, {}, 0, 0, time})) return;
+    backend::GetSystemTime(time);
+}
+
+}  // namespace vx::win

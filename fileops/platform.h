@@ -1,0 +1,124 @@
+// The one doorway to Windows. Every system operation the program uses is
+// declared here with the arguments the program passes; on Windows the calls go
+// to the real API, elsewhere to the project's emulation. Callers never learn
+// which one they talk to.
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <ios>
+
+namespace vx::win {
+
+using DWORD = std::uint32_t;
+using UINT = std::uint32_t;
+using BOOL = int;
+using HRESULT = std::int32_t;
+using WCHAR = char16_t;
+
+constexpr DWORD kMaxPath = 260;  // MAX_PATH
+constexpr DWORD kInvalidFileAttributes = 0xFFFFFFFFu;
+constexpr DWORD kAttrReadOnly = 0x1;
+constexpr DWORD kAttrHidden = 0x2;
+constexpr DWORD kAttrDirectory = 0x10;
+constexpr DWORD kAttrArchive = 0x20;
+constexpr DWORD kAttrNormal = 0x80;
+constexpr DWORD kAttrReparsePoint = 0x400;
+constexpr DWORD kMoveFileReplaceExisting = 0x1;
+constexpr DWORD kMoveFileCopyAllowed = 0x2;
+constexpr DWORD kFrPrivate = 0x10;
+constexpr std::uintptr_t kHwndBroadcast = 0xFFFF;
+constexpr UINT kWmFontChange = 0x001D;
+constexpr UINT kCpUtf8 = 65001;
+constexpr int kLocaleNameMaxLength = 85;
+constexpr HRESULT kSOk = 0;
+
+constexpr DWORD kErrorFileNotFound = 2;
+constexpr DWORD kErrorPathNotFound = 3;
+constexpr DWORD kErrorAccessDenied = 5;
+constexpr DWORD kErrorNotEnoughMemory = 8;
+constexpr DWORD kErrorNoMoreFiles = 18;
+constexpr DWORD kErrorSharingViolation = 32;
+constexpr DWORD kErrorFileExists = 80;
+constexpr DWORD kErrorInvalidParameter = 87;
+constexpr DWORD kErrorBufferOverflow = 111;
+constexpr DWORD kErrorInsufficientBuffer = 122;
+constexpr DWORD kErrorInvalidName = 123;
+constexpr DWORD kErrorAlreadyExists = 183;
+constexpr DWORD kErrorDirectory = 267;
+
+enum class KnownFolder { RoamingAppData, LocalAppData, Profile };
+
+// Opaque search handle; null stands for INVALID_HANDLE_VALUE.
+struct FindSearch;
+using FindHandle = FindSearch*;
+
+struct FindData {
+    DWORD attributes = 0;
+    WCHAR fileName[kMaxPath] = {};
+};
+
+// The fields of OSVERSIONINFOEXW that the program reads, plus the size
+// field the caller must set (284 for the extended record).
+struct OsVersionInfo {
+    DWORD size = 0;
+    DWORD majorVersion = 0;
+    DWORD minorVersion = 0;
+    DWORD buildNumber = 0;
+    DWORD platformId = 0;
+    std::uint8_t productType = 0;
+};
+constexpr DWORD kOsVersionInfoExSize = 284;
+constexpr std::uint8_t kVerNtWorkstation = 1;
+
+struct SystemTime {
+    std::uint16_t year = 0, month = 0, dayOfWeek = 0, day = 0;
+    std::uint16_t hour = 0, minute = 0, second = 0, milliseconds = 0;
+};
+
+// Shell known folders.
+HRESULT SHGetKnownFolderPath(KnownFolder id, DWORD flags, WCHAR** path);
+void CoTaskMemFree(void* p);
+
+// Shell path functions, working in caller-owned areas of kMaxPath characters.
+WCHAR* PathCombineW(WCHAR* dest, const WCHAR* dir, const WCHAR* file);
+BOOL PathAppendW(WCHAR* path, const WCHAR* more);
+BOOL PathRemoveFileSpecW(WCHAR* path);
+const WCHAR* PathFindExtensionW(const WCHAR* path);
+const WCHAR* PathFindFileNameW(const WCHAR* path);
+
+// File system.
+FindHandle FindFirstFileW(const WCHAR* pattern, FindData* data);
+BOOL FindNextFileW(FindHandle h, FindData* data);
+BOOL FindClose(FindHandle h);
+DWORD GetFileAttributesW(const WCHAR* path);
+BOOL SetFileAttributesW(const WCHAR* path, DWORD attributes);
+BOOL DeleteFileW(const WCHAR* path);
+UINT GetTempFileNameW(const WCHAR* dir, const WCHAR* prefix, UINT unique, WCHAR* out);
+BOOL MoveFileW(const WCHAR* from, const WCHAR* to);
+BOOL MoveFileExW(const WCHAR* from, const WCHAR* to, DWORD flags);
+BOOL CreateDirectoryW(const WCHAR* path);
+DWORD GetLastError();
+void SetLastError(DWORD code);
+
+// A narrow file stream opened on a wide path.
+void OpenFileStreamW(std::fstream& stream, const WCHAR* path, std::ios::openmode mode);
+
+// Code-page conversion.
+int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* src, int srcLen, char* dst,
+                        int dstSize);
+int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen, WCHAR* dst,
+                        int dstSize);
+
+// Font table and window messages.
+int AddFontResourceExW(const WCHAR* path, DWORD flags);
+BOOL RemoveFontResourceExW(const WCHAR* path, DWORD flags);
+BOOL SendNotifyMessageW(std::uintptr_t hwnd, UINT msg, std::uintptr_t wParam,
+                        std::intptr_t lParam);
+
+// System facts.
+int GetUserDefaultLocaleName(WCHAR* name, int size);
+BOOL GetVersionExW(OsVersionInfo* info);
+void GetSystemTime(SystemTime* time);
+
+}  // namespace vx::win

@@ -1,0 +1,64 @@
+#include "paths/known_folders.h"
+
+#include "fileops/platform.h"
+
+namespace vx {
+namespace {
+
+WideString Resolve(win::KnownFolder id, const char16_t* suffix) {
+    WideString path;
+    win::WCHAR* shellPath = nullptr;
+    const win::HRESULT hr = win::SHGetKnownFolderPath(id, 0, &shellPath);
+    if (hr == win::kSOk && shellPath) path = shellPath;
+    // The shell may hand out a buffer even when it fails.
+    if (shellPath) win::CoTaskMemFree(shellPath);
+    if (hr < 0) return {};
+    path += suffix;
+    return path;
+}
+
+}  // namespace
+
+WideString RoamingPluginDir() {
+    return Resolve(win::KnownFolder::RoamingAppData, u"\\Orvane\\Brimlet\\plugins\\vexaline");
+}
+
+WideString LocalPluginDir() {
+    return Resolve(win::KnownFolder::LocalAppData,
+                   u"\\Orvane\\Pellmire\\Brimlet\\plugins\\vexaline");
+}
+
+WideString LocalPluginCDir() {
+    return Resolve(win::KnownFolder::LocalAppData,
+                   u"\\Orvane\\Pellmire\\Brimlet\\plugins\\vexaline\\c");
+}
+
+WideString PluginDataDir(bool roaming) {
+    if (roaming)
+        return Resolve(win::KnownFolder::RoamingAppData,
+                       u"\\Orvane\\Brimlet\\plugins\\vexaline\\c");
+    return Resolve(win::KnownFolder::Profile, u"\\Lanterra Files\\.sync_plugin_data\\vexaline");
+}
+
+std::string UserOwnedFontsDir() {
+    const WideString path = Resolve(win::KnownFolder::RoamingAppData, u"\\Orvane\\User Owned Fonts");
+    return path.empty() ? std::string() : ToUtf8Path(path);
+}
+
+std::string RoamingAppDataDir() {
+    const WideString path = Resolve(win::KnownFolder::RoamingAppData, u"");
+    return path.empty() ? std::string() : ToUtf8Path(path);
+}
+
+std::string ToUtf8Path(const WideString& path) {
+    char area[2048] = {};
+    if (!path.empty())
+        win::WideCharToMultiByte(win::kCpUtf8, 0, path.data(), static_cast<int>(path.size()),
+                                 area, sizeof area);
+    // A form that fills the whole area has no terminator: keep it to the area.
+    std::size_t n = 0;
+    while (n < sizeof area && area[n]) ++n;
+    return std::string(area, n);
+}
+
+}  // namespace vx

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Every test of both builds: installs what is missing, then configures,
+# builds and tests the native build, and the Windows build under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+export LANG=C.UTF-8
+unset LC_ALL
+
+stamp() { date +%s; }
+t0=$(stamp)
+scripts/setup.sh
+t1=$(stamp)
+
+cmake --preset native >/dev/null
+cmake --build --preset native
+t2=$(stamp)
+ctest --preset native
+t3=$(stamp)
+
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+t4=$(stamp)
+# The product's own checks need no Wine.
+ctest --preset windows -R '^exe_is_console_pe32$'
+wine_note=""
+if reason=$(WINEPREFIX="$PWD/build/windows/wineprobe" scripts/wine-works.sh build/windows/uninstall.exe --mode=update); then
+    ctest --preset windows -E '^exe_is_console_pe32$'
+else
+    wine_note="windows tests under Wine NOT RUN: $reason"
+    if [ "${VX_REQUIRE_WINE:-0}" = 1 ]; then echo "$wine_note" >&2; exit 1; fi
+fi
+t5=$(stamp)
+
+echo "timings: setup $((t1 - t0)) s, native build $((t2 - t1)) s, native tests $((t3 - t2)) s," \
+     "windows build $((t4 - t3)) s, windows tests $((t5 - t4)) s"
+[ -z "$wine_note" ] || echo "NOTE: $wine_note"

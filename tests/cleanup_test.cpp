@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include "context/plugin_context.h"
+#include "fileops/platform.h"
+#include "fileops/platform_hooks.h"
+#include "fonts/fonts.h"
+#include "tests/test_support.h"
+#include "uninstall/cleanup.h"
+
+namespace vx::test {
+namespace {
+
+using win::testing::Call;
+using win::testing::Op;
+using win::testing::Outcome;
+using win::testing::ScopedHooks;
+
+class Cleanup : public ::testing::Test {
+protected:
+    TempTree t;
+    std::unique_ptr<VXPluginContext> c;
+
+    void SetUp() override {
+        VXContextParams p;
+        p.fontRegistrationMode = 2;
+        c = std::make_unique<VXPluginContext>(p);
+        c->roamingPluginDir = t.Win("roam");
+        c->DeriveRoamingDirs();
+        c->localPluginDir = t.Win("local");
+        c->DeriveLocalDirs();
+        for (const char* d : {"roam/e", "roam/r", "local/e", "local/r", "third", "fourth"}) t.Dir(d);
+    }
+    void Clean(bool update = false, bool roaming = true) {
+        CleanPluginFolders(c.get(), roaming ? t.Win("roam") : WideString(), t.Win("local"),
+                           t.Win("third"), t.Win("fourth"), update);
+    }
+    void RegisteredFont(const std::string& rel) {
+        t.File(rel, FontBytes());
+        ASSERT_TRUE(RegisterFontFile(c.get(), t.Win(rel), 2));
+    }
+    // The folders walked, in order, from the search patterns.
+    static std::vector<WideString> Walked(const ScopedHooks& hooks) {
+        std::vector<WideString> out;
+        for (const auto& call : hooks.CallsOf(Op::FindFirstFileW)) out.push_back(call.text1);
+        return out;
+    }
+};
+
+TEST_F(Cleanup, PassWalksTheFoldersInOrder) {
+    ScopedHooks hooks;
+    Clean();
+    EXPECT_EQ(Walked(hooks), (std::vector<WideString>{
+                                 t.Win("roam/r/*"), t.Win("roam/e/*"), t.Win("roam/*"),
+                                 t.Win("local/r/*"), t.Win("local/e/*"), t.Win("local/*"),
+                                 t.Win("third/*"), t.Win("fourth/*")}));
+    EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 0);
+}
+
+TEST_F(Cleanup, UpdateModeTouchesNothing) {
+    RegisteredFont("roam/r/a.otf");
+    t.File("roam/e/x");
+    ScopedHooks hooks;
+    Clean(true);
+    EXPECT_TRUE(hooks.Calls().empty());
+    EXPECT_TRUE(t.Exists("roam/r/a.otf"));
+    EXPECT_TRUE(t.Exists("roam/e/x"));
+}
+
+TEST_F(Cleanup, EmptyRoamingFolderSkipsTheWholeRoamingSet) {
+    t.File("roam/r/a.otf");
+    t.File("roam/e/x");
+    t.File("local/e/y");
+    t.File("third/z");
+    ScopedHooks hooks;
+    Clean(false, false);
+    EXPECT_EQ(Walked(hooks), (std::vector<WideString>{t.Win("local/r/*"), t.Win("local/e/*"),
+                                                     t.Win("local/*"), t.Win("third/*"),
+                                                     t.Win("fourth/*")}));
+    EXPECT_TRUE(t.Exists("roam/r/a.otf"));
+    EXPECT_TRUE(t.Exists("roam/e/x"));
+    EXPECT_FALSE(t.Exists("local/e/y"));
+    EXPECT_FALSE(t.Exists("third/z"));
+}
+
+TEST_F(Cleanup, FontFolderKeepsOtherFilesAndBroadcastsOnce) {
+    RegisteredFont("roam/r/one.otf");
+    RegisteredFont("roam/r/two.otf");
+    RegisteredFont("roam/r/three");
+    t.File("roam/r/keep.ttf");
+    t.File("roam/r/keep.txt");
+    t.File("roam/r/KEEP.OTF");
+    t.File("roam/r/gone.tmp");
+    t.File("roam/r/sub/inner.otf");
+    ScopedHooks hooks;
+    CleanFontFolder(c.get(), c->roamingRDir);
+    EXPECT_EQ(t.List("roam/r"), (std::vector<std::string>{"KEEP.OTF", "keep.ttf", "keep.txt", "sub"}));
+    EXPECT_TRUE(t.Exists("roam/r/sub/inner.otf"));
+    EXPECT_EQ(hooks.Count(Op::RemoveFontResourceExW), 3);
+    ASSERT_EQ(hooks.Count(Op::SendNotifyMessageW), 1);
+    // Sent once the folder's search is closed.
+    const auto& calls = hooks.Calls();
+    EXPECT_EQ(calls.back().op, Op::SendNotifyMessageW);
+    EXPECT_EQ(calls[calls.size() - 2].op, Op::FindClose);
+    // The .tmp file went without a font-table call.
+    for (const auto& call : hooks.CallsOf(Op::RemoveFontResourceExW))
+        EXPECT_EQ(call.text1.find(u".tmp"), WideString::npos);
+}
+
+TEST_F(Cleanup, NoSuccessfulRemovalNoBroadcast) {
+    t.File("roam/r/unregistered.otf", FontBytes());
+    t.File("local/r/also");
+    ScopedHooks hooks;
+    Clean();
+    EXPECT_EQ(hooks.Count(Op::RemoveFontResourceExW), 2);
+    EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 0);
+    EXPECT_TRUE(t.List("roam/r").empty());
+}
+
+TEST_F(Cleanup, InUseFontIsMovedAsideAndLeftAloneLater) {
+    RegisteredFont("roam/r/busy.otf");
+    t.ReadOnly("roam/r/busy.otf");
+    ScopedHooks hooks;
+    Clean();
+    const auto left = t.List("roam/r");
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].rfind("del", 0), 0u);
+    EXPECT_EQ(t.Read("roam/r/" + left[0]), FontBytes());
+    EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 1);
+    hooks.Clear();
+    Clean();
+    EXPECT_EQ(t.List("roam/r"), left);
+    // Windows names it ".TMP", which is no ".tmp" to the case-sensitive walk;
+    // Wine's lower-case name would be deleted here instead.
+    EXPECT_EQ(hooks.Count(Op::RemoveFontResourceExW), 0);
+}
+
+TEST_F(Cleanup, DeleteWalksEmptyFilesButNotSubfolders) {
+    for (const char* f : {"roam/e/a.otf", "roam/e/b.bin", "roam/plugin.cfg", "local/.hidden",
+                          "third/x.tmp", "fourth/y", "roam/e/sub/deep"})
+        t.File(f);
+    t.File("roam/e/stuck");
+    t.ReadOnly("roam/e/stuck");
+    t.File("roam/u/kept");
+    Clean();
+    EXPECT_EQ(t.List("roam/e"), (std::vector<std::string>{"stuck", "sub"}));
+    EXPECT_EQ(t.List("roam"), (std::vector<std::string>{"e", "r", "u"}));
+    EXPECT_TRUE(t.List("third").empty());
+    EXPECT_TRUE(t.List("fourth").empty());
+    EXPECT_EQ(t.List("local"), (std::vector<std::string>{"e", "r"}));
+    EXPECT_TRUE(t.Exists("roam/e/sub/deep"));
+    EXPECT_TRUE(t.Exists("roam/u/kept"));
+}
+
+TEST_F(Cleanup, ExceptionInAFontWalkStillSendsTheBroadcast) {
+    RegisteredFont("roam/r/a.otf");
+    t.File("roam/r/b.otf", FontBytes());
+    t.File("roam/e/untouched");
+    ScopedHooks hooks;
+    // Exhausted memory on the second file's attribute query.
+    hooks.FailNth(Op::GetFileAttributesW, 2, {0, 0, true});
+    EXPECT_THROW(Clean(), std::bad_alloc);
+    EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 1);
+    EXPECT_FALSE(c->fontBatchActive);
+    EXPECT_TRUE(t.Exists("roam/e/untouched"));
+}
+
+}  // namespace
+}  // namespace vx::test

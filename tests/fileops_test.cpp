@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include "fileops/fileops.h"
+#include "fileops/platform.h"
+#include "fileops/platform_hooks.h"
+#include "tests/test_support.h"
+
+namespace vx::test {
+namespace {
+
+using win::testing::Op;
+using win::testing::ScopedHooks;
+
+class FileOps : public ::testing::Test {
+protected:
+    TempTree t;
+    CapturingSink sink;
+
+    // Names in the folder that look like the system's "del" temporary files.
+    std::vector<std::string> DelFiles(const std::string& rel = "") {
+        std::vector<std::string> out;
+        for (auto& n : t.List(rel))
+            if (n.rfind("del", 0) == 0 && n.size() > 4 &&
+                (n.substr(n.size() - 4) == ".TMP" || n.substr(n.size() - 4) == ".tmp"))
+                out.push_back(n);
+        return out;
+    }
+};
+
+TEST_F(FileOps, DeletableFileGoesWithoutLeftovers) {
+    t.File("r/a.otf");
+    EXPECT_TRUE(DeleteFileOrRename(t.Win("r/a.otf")));
+    EXPECT_TRUE(t.List("r").empty());
+    EXPECT_TRUE(sink.reports.empty());
+}
+
+TEST_F(FileOps, RefusedFileIsMovedAsideWithItsContents) {
+    t.File("r/a.otf", "font bytes\r\n");
+    t.ReadOnly("r/a.otf");
+    EXPECT_TRUE(DeleteFileOrRename(t.Win("r/a.otf")));
+    EXPECT_FALSE(t.Exists("r/a.otf"));
+    const auto moved = DelFiles("r");
+    ASSERT_EQ(moved.size(), 1u);
+    EXPECT_EQ(t.List("r"), moved);
+    EXPECT_EQ(t.Read("r/" + moved[0]), "font bytes\r\n");
+    EXPECT_TRUE(sink.reports.empty());
+}
+
+TEST_F(FileOps, MissingPathsAndFoldersAreFalseWithoutReport) {
+    t.Dir("folder");
+    EXPECT_FALSE(DeleteFileOrRename(t.Win("missing")));
+    EXPECT_FALSE(DeleteFileOrRename(t.Win("folder")));
+    EXPECT_FALSE(DeleteFileOrRename(t.Win() + u"\\" + WideString(300, u'm')));
+    EXPECT_FALSE(DeleteFileOrRename(u""));
+    EXPECT_TRUE(sink.reports.empty());
+    EXPECT_TRUE(t.Exists("folder"));
+}
+
+TEST_F(FileOps, PathLengthLimitOfTheRenameFallback) {
+    // An undeletable file of 259 characters is moved; 260 is too long.
+    const std::size_t base = t.Win().size() + 1;
+    const std::string n259 = Name(259 - base, 'a');
+    t.File(n259);
+    t.ReadOnly(n259);
+    ASSERT_EQ(t.Win(n259).size(), 259u);
+    EXPECT_TRUE(DeleteFileOrRename(t.Win(n259)));
+    EXPECT_FALSE(t.Exists(n259));
+    EXPECT_TRUE(sink.reports.empty());
+
+    const std::string n260 = Name(260 - base, 'b');
+    t.File(n260);
+    // The file system accepts 260 characters only where the host does; the
+    // refusal of the delete is injected so the length check is reached.
+    ScopedHooks hooks;
+    hooks.FailAll(Op::DeleteFileW, {0, 5});
+    EXPECT_FALSE(DeleteFileOrRename(t.Win(n260)));
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{"path too long"});
+}
+
+TEST_F(FileOps, EachFallbackFailureIsReportedWithItsCode) {
+    t.File("r/a.otf", "A");
+    t.ReadOnly("r/a.otf");
+    struct Case {
+        Op op;
+        int nth;
+        const char* text;
+    };
+    const Case cases[] = {
+        {Op::PathRemoveFileSpecW, 1, "PathRemoveFileSpec failed, code=87"},
+        {Op::GetTempFileNameW, 1, "GetTempFileName failed, code=87"},
+        {Op::DeleteFileW, 2, "DeleteFile failed on the tmp file path, code=87"},
+        {Op::MoveFileW, 1, "MoveFile failed, code=87"},
+    };
+    for (const auto& c : cases) {
+        sink.reports.clear();
+        ScopedHooks hooks;
+        hooks.FailNth(c.op, c.nth, {0, 87});
+        EXPECT_FALSE(DeleteFileOrRename(t.Win("r/a.otf"))) << c.text;
+        EXPECT_EQ(sink.Texts(), std::vector<std::string>{c.text});
+        EXPECT_TRUE(t.Exists("r/a.otf"));
+        if (c.op == Op::DeleteFileW) {
+            // The empty temporary file stays when it cannot be deleted.
+            ASSERT_EQ(DelFiles("r").size(), 1u);
+            EXPECT_EQ(t.Read("r/" + DelFiles("r")[0]), "");
+            fs::remove(t.Host("r/" + DelFiles("r")[0]));
+        } else {
+            EXPECT_TRUE(DelFiles("r").empty());
+        }
+    }
+    // A failed PathAppendW ends the fallback silently.
+    sink.reports.clear();
+    ScopedHooks hooks;
+    hooks.FailAll(Op::PathAppendW, {0, 0});
+    EXPECT_FALSE(DeleteFileOrRename(t.Win("r/a.otf")));
+    EXPECT_TRUE(sink.reports.empty());
+}
+
+TEST_F(FileOps, SmallQueries) {
+    t.File("f");
+    t.Dir("d");
+    EXPECT_TRUE(IsExistingFile(t.Win("f")));
+    EXPECT_FALSE(IsExistingFile(t.Win("d")));
+    EXPECT_FALSE(IsExistingFile(t.Win("none")));
+    EXPECT_FALSE(IsExistingFile(u""));
+    EXPECT_TRUE(IsDirectory(t.Win("d")));
+    EXPECT_FALSE(IsDirectory(t.Win("f")));
+    EXPECT_FALSE(IsDirectory(t.Win("none")));
+    EXPECT_FALSE(IsDirectory(u""));
+    EXPECT_TRUE(TryDeleteFile(t.Win("f")));
+    EXPECT_FALSE(TryDeleteFile(t.Win("f")));
+    EXPECT_FALSE(TryDeleteFile(u""));
+    EXPECT_TRUE(sink.reports.empty());
+}
+
+TEST_F(FileOps, MoveFileReplacing) {
+    t.File("src", "S");
+    t.File("dst", "D");
+    {
+        ScopedHooks hooks;
+        EXPECT_TRUE(MoveFileReplacing(t.Win("src"), t.Win("src")));
+        EXPECT_TRUE(hooks.Calls().empty());
+        EXPECT_FALSE(MoveFileReplacing(u"", t.Win("src")));
+        EXPECT_FALSE(MoveFileReplacing(t.Win("dst"), u""));
+        EXPECT_TRUE(hooks.Calls().empty());
+        // Differing only in case is not "the same" to this check.
+        MoveFileReplacing(t.Win("SRC"), t.Win("src"));
+        ASSERT_EQ(hooks.Count(Op::MoveFileExW), 1);
+        EXPECT_EQ(hooks.CallsOf(Op::MoveFileExW)[0].n1, 3u);
+    }
+    t.File("src", "S");
+    EXPECT_TRUE(MoveFileReplacing(t.Win("dst"), t.Win("src")));
+    EXPECT_EQ(t.Read("dst"), "S");
+    EXPECT_FALSE(t.Exists("src"));
+}
+
+TEST_F(FileOps, FileStreamsAreBinaryOnWidePaths) {
+    const std::string name = "f\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80.bin";  // é € 😀
+    std::fstream out;
+    ASSERT_TRUE(OpenFileStream(out, t.Win(name), true, false));
+    out << "line\r\nnext\n";
+    out.close();
+    EXPECT_EQ(t.Read(name), "line\r\nnext\n");
+    std::fstream in;
+    ASSERT_TRUE(OpenFileStream(in, t.Win(name), false, false));
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(all.size(), 11u);
+    std::fstream again;
+    EXPECT_FALSE(OpenFileStream(again, t.Win("missing"), false, false));
+    EXPECT_FALSE(OpenFileStream(again, u"", true, false));
+    std::fstream hidden;
+    ASSERT_TRUE(OpenFileStream(hidden, t.Win("h"), true, true));
+    EXPECT_TRUE(win::GetFileAttributesW(t.Win("h").c_str()) & win::kAttrHidden);
+}
+
+TEST_F(FileOps, EnsureFolder) {
+    EXPECT_FALSE(EnsureFolder(t.Win("no/parent"), false));
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{"CreateDirectory failed, code=3"});
+    sink.reports.clear();
+    t.Dir("exists");
+    EXPECT_TRUE(EnsureFolder(t.Win("exists"), true));
+    EXPECT_FALSE(win::GetFileAttributesW(t.Win("exists").c_str()) & win::kAttrHidden);
+    EXPECT_TRUE(EnsureFolder(t.Win("new"), true));
+    EXPECT_TRUE(win::GetFileAttributesW(t.Win("new").c_str()) & win::kAttrHidden);
+    EXPECT_FALSE(EnsureFolder(u"", true));
+    t.File("file");
+    EXPECT_FALSE(EnsureFolder(t.Win("file"), false));
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{"CreateDirectory failed, code=183"});
+    sink.reports.clear();
+    ScopedHooks hooks;
+    hooks.FailAll(Op::SetFileAttributesW, {0, 5});
+    EXPECT_FALSE(EnsureFolder(t.Win("new2"), true));
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{"SetFileAttributes failed, code=5"});
+    EXPECT_TRUE(t.Exists("new2"));
+}
+
+}  // namespace
+}  // namespace vx::test

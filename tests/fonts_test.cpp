@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#include "context/plugin_context.h"
+#include "fileops/platform.h"
+#include "fileops/platform_hooks.h"
+#include "fonts/fonts.h"
+#include "tests/test_support.h"
+#include "uninstall/cleanup.h"
+
+namespace vx::test {
+namespace {
+
+using win::testing::Op;
+using win::testing::ScopedHooks;
+
+// A font whose family no other font has: Wine quietly ignores a second copy
+// of an installed family, so a copy of DejaVu Sans gets a fresh six-letter
+// name in its name table (single-byte and UTF-16BE records). Without the
+// DejaVu file the emulation's minimal header serves.
+std::string UniqueFont() {
+    static std::atomic<int> n{0};
+    std::ifstream in(fs::path("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"), std::ios::binary);
+    if (!in) return FontBytes();
+    std::stringstream s;
+    s << in.rdbuf();
+    std::string font = s.str();
+    const auto stamp = std::chrono::system_clock::now().time_since_epoch().count();
+    std::string word = "Vx";
+    unsigned long long v = static_cast<unsigned long long>(stamp) * 31 + n++;
+    for (int i = 0; i < 4; ++i, v /= 26) word += static_cast<char>('a' + v % 26);
+    auto replace = [&](const std::string& from, const std::string& to) {
+        for (auto at = font.find(from); at != std::string::npos; at = font.find(from, at + to.size()))
+            font.replace(at, to.size(), to);
+    };
+    replace("DejaVu", word);
+    std::string from16, to16;
+    for (char c : std::string("DejaVu")) from16 += std::string(1, '\0') + c;
+    for (char c : word) to16 += std::string(1, '\0') + c;
+    replace(from16, to16);
+    return font;
+}
+
+class Fonts : public ::testing::Test {
+protected:
+    TempTree t;
+    CapturingSink sink;
+    VXContextParams params;
+    std::unique_ptr<VXPluginContext> context;
+
+    void SetUp() override {
+        params.fontRegistrationMode = 2;
+        context = std::make_unique<VXPluginContext>(params);
+    }
+    WideString Font(const std::string& name) {
+        t.File(name, UniqueFont());
+        return t.Win(name);
+    }
+};
+
+TEST_F(Fonts, RemovalOutsideABatchBroadcastsOnce) {
+    const WideString f = Font("a.otf");
+    ASSERT_TRUE(RegisterFontFile(context.get(), f, 2));
+    ScopedHooks hooks;
+    UnregisterFontFile(context.get(), f);
+    ASSERT_EQ(hooks.Count(Op::RemoveFontResourceExW), 1);
+    ASSERT_EQ(hooks.Count(Op::SendNotifyMessageW), 1);
+    const auto& calls = hooks.Calls();
+    EXPECT_EQ(calls.back().op, Op::SendNotifyMessageW);
+    EXPECT_EQ(calls.back().n1, win::kHwndBroadcast);
+    EXPECT_EQ(calls.back().n2, std::uint64_t{win::kWmFontChange} << 32);
+    EXPECT_EQ(hooks.CallsOf(Op::RemoveFontResourceExW)[0].n1, 0u);  // public: flags 0
+    // It is out of the table now.
+    EXPECT_FALSE(win::RemoveFontResourceExW(f.c_str(), 0));
+}
+
+TEST_F(Fonts, RemovalsInsideABatchWaitForItsEnd) {
+    std::vector<WideString> files{Font("1.otf"), Font("2.otf"), Font("3")};
+    for (auto& f : files) ASSERT_TRUE(RegisterFontFile(context.get(), f, 2));
+    ScopedHooks hooks;
+    {
+        FontChangeBatch batch(context.get());
+        for (auto& f : files) UnregisterFontFile(context.get(), f);
+        EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 0);
+        EXPECT_TRUE(context->fontChangePending);
+    }
+    EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 1);
+    EXPECT_FALSE(context->fontBatchActive);
+}
+
+TEST_F(Fonts, NothingRemovedNothingAnnounced) {
+    const WideString f = Font("never-added.otf");
+    t.Dir("folder.otf");
+    ScopedHooks hooks;
+    context->fontBatchActive = true;
+    context->fontChangePending = false;
+    UnregisterFontFile(context.get(), f);
+    EXPECT_EQ(hooks.Count(Op::RemoveFontResourceExW), 1);
+    EXPECT_FALSE(context->fontChangePending);
+    context->fontBatchActive = false;
+    UnregisterFontFile(context.get(), f);
+    UnregisterFontFile(context.get(), t.Win("missing.otf"));
+    UnregisterFontFile(context.get(), t.Win("folder.otf"));
+    UnregisterFontFile(context.get(), u"");
+    EXPECT_EQ(hooks.Count(Op::RemoveFontResourceExW), 2);
+    EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 0);
+}
+
+TEST_F(Fonts, ScopeChoosesTheFlags) {
+    const WideString f = Font("scoped.otf");
+    ScopedHooks hooks;
+    for (int scope : {0, 1, 3, 2}) ASSERT_TRUE(RegisterFontFile(context.get(), f, scope));
+    const auto adds = hooks.CallsOf(Op::AddFontResourceExW);
+    ASSERT_EQ(adds.size(), 4u);
+    EXPECT_EQ(adds[0].n1, win::kFrPrivate);
+    EXPECT_EQ(adds[1].n1, win::kFrPrivate);
+    EXPECT_EQ(adds[2].n1, win::kFrPrivate);
+    EXPECT_EQ(adds[3].n1, 0u);
+    EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 4);
+    // Removal follows the context's mode and must match the add's scope.
+    context->params.fontRegistrationMode = 1;
+    for (int i = 0; i < 3; ++i) UnregisterFontFile(context.get(), f);
+    context->params.fontRegistrationMode = 2;
+    UnregisterFontFile(context.get(), f);
+    const auto removes = hooks.CallsOf(Op::RemoveFontResourceExW);
+    ASSERT_EQ(removes.size(), 4u);
+    EXPECT_EQ(removes[0].n1, win::kFrPrivate);
+    EXPECT_EQ(removes[3].n1, 0u);
+    EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 8);
+    EXPECT_FALSE(win::RemoveFontResourceExW(f.c_str(), 0));
+    EXPECT_FALSE(win::RemoveFontResourceExW(f.c_str(), win::kFrPrivate));
+}
+
+TEST_F(Fonts, FailedAddIsReportedAndNotAnnounced) {
+    ScopedHooks hooks;
+    EXPECT_FALSE(RegisterFontFile(context.get(), t.Win("missing.otf"), 2));
+    EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 0);
+    ASSERT_EQ(sink.reports.size(), 1u);
+    EXPECT_EQ(sink.reports[0].text.rfind("AddFontResourceEx failed, code=", 0), 0u);
+    sink.reports.clear();
+    hooks.FailAll(Op::AddFontResourceExW, {0, 32});
+    context->fontBatchActive = true;
+    EXPECT_FALSE(RegisterFontFile(context.get(), Font("x.otf"), 1));
+    EXPECT_FALSE(context->fontChangePending);
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{"AddFontResourceEx failed, code=32"});
+}
+
+}  // namespace
+}  // namespace vx::test

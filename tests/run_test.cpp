@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include "fileops/platform.h"
+#include "fileops/platform_hooks.h"
+#include "paths/known_folders.h"
+#include "tests/test_support.h"
+#include "uninstall/run.h"
+
+namespace vx::test {
+namespace {
+
+using win::testing::Op;
+using win::testing::ScopedHooks;
+
+bool Flag(std::vector<const char*> args) {
+    args.insert(args.begin(), "--mode=update");  // the program name never counts
+    return HasUpdateFlag(static_cast<int>(args.size()), args.data());
+}
+
+TEST(Arguments, OnlyTheExactFlagAfterTheProgramName) {
+    EXPECT_FALSE(Flag({}));
+    EXPECT_TRUE(Flag({"--mode=update"}));
+    EXPECT_TRUE(Flag({"x", "--mode=update", "y", "--mode=update"}));
+    for (const char* near : {"--MODE=UPDATE", "--mode=update ", "--mode=updatex", "-mode=update",
+                             "--mode=", "update", "--mode", "=update", ""})
+        EXPECT_FALSE(Flag({near})) << near;
+    EXPECT_FALSE(Flag({"--mode", "=update"}));
+}
+
+TEST(KnownFolderLocations, SuffixesAndFailures) {
+    const WideString roaming = RoamingPluginDir();
+    ASSERT_FALSE(roaming.empty());
+    const WideString suffix = u"\\Orvane\\Brimlet\\plugins\\vexaline";
+    ASSERT_GT(roaming.size(), suffix.size());
+    EXPECT_EQ(roaming.substr(roaming.size() - suffix.size()), suffix);
+    EXPECT_EQ(PluginDataDir(true), roaming + u"\\c");
+    const WideString local = LocalPluginDir();
+    EXPECT_EQ(LocalPluginCDir(), local + u"\\c");
+    const WideString cloud = PluginDataDir(false);
+    const WideString cloudSuffix = u"\\Lanterra Files\\.sync_plugin_data\\vexaline";
+    ASSERT_GT(cloud.size(), cloudSuffix.size());
+    EXPECT_EQ(cloud.substr(cloud.size() - cloudSuffix.size()), cloudSuffix);
+    EXPECT_NE(cloud.substr(0, cloud.size() - cloudSuffix.size()),
+              roaming.substr(0, roaming.size() - suffix.size()));
+    EXPECT_EQ(UserOwnedFontsDir(), ToUtf8Path(roaming.substr(0, roaming.size() - suffix.size()) +
+                                              u"\\Orvane\\User Owned Fonts"));
+
+    ScopedHooks hooks;
+    hooks.FailAll(Op::SHGetKnownFolderPath, {static_cast<std::int32_t>(0x80070003u), 0});
+    EXPECT_EQ(RoamingPluginDir(), u"");
+    EXPECT_EQ(PluginDataDir(false), u"");
+    EXPECT_EQ(RoamingAppDataDir(), "");
+}
+
+TEST(KnownFolderLocations, ShellBufferIsFreedOnEveryPath) {
+    ScopedHooks hooks;
+    RoamingPluginDir();
+    LocalPluginDir();
+    PluginDataDir(false);
+    UserOwnedFontsDir();
+    EXPECT_EQ(hooks.Count(Op::SHGetKnownFolderPath), 4);
+    EXPECT_EQ(hooks.Count(Op::CoTaskMemFree), 4);
+    for (const auto& c : hooks.CallsOf(Op::SHGetKnownFolderPath)) EXPECT_EQ(c.n2, 0u);  // flags 0
+}
+
+TEST(KnownFolderLocations, NarrowFormsAreUtf8) {
+    EXPECT_EQ(ToUtf8Path(u"C:\\Users\\J\u00f6rg\\\U0001F600"), "C:\\Users\\J\xC3\xB6rg\\\xF0\x9F\x98\x80");
+    EXPECT_EQ(ToUtf8Path(u""), "");
+    EXPECT_EQ(ToUtf8Path(WideString(u"a\0b", 3)), "a");
+    EXPECT_LE(ToUtf8Path(WideString(3000, u'a')).size(), 2048u);  // never past the area
+}
+
+TEST(Run, UpdateModeResolvesButChangesNothing) {
+    ScopedHooks hooks;
+    const char* argv[] = {"uninstall", "--mode=update"};
+    EXPECT_EQ(RunUninstall(2, argv), 0);
+    EXPECT_EQ(hooks.Count(Op::FindFirstFileW), 0);
+    EXPECT_EQ(hooks.Count(Op::DeleteFileW), 0);
+    EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 0);
+    EXPECT_EQ(hooks.Count(Op::SHGetKnownFolderPath), 5);
+    EXPECT_EQ(hooks.Count(Op::GetVersionExW), 1);
+}
+
+TEST(Run, NoFoldersNothingWalked) {
+    ScopedHooks hooks;
+    hooks.FailAll(Op::SHGetKnownFolderPath, {static_cast<std::int32_t>(0x80070003u), 0});
+    const char* argv[] = {"uninstall"};
+    EXPECT_EQ(RunUninstall(1, argv), 0);
+    EXPECT_EQ(hooks.Count(Op::FindFirstFileW), 0);
+}
+
+TEST(Run, ExceptionEndsTheRunWithStatusOne) {
+    ScopedHooks hooks;
+    // Exhausted memory while the context is being built.
+    hooks.FailAll(Op::GetVersionExW, {0, 0, true});
+    const char* argv[] = {"uninstall"};
+    EXPECT_EQ(RunUninstall(1, argv), 1);
+    EXPECT_EQ(hooks.Count(Op::FindFirstFileW), 0);
+}
+
+TEST(Run, ExceptionInTheFirstPassSkipsTheSecond) {
+    ScopedHooks hooks;
+    hooks.FailNth(Op::FindFirstFileW, 1, {0, 0, true});
+    const char* argv[] = {"uninstall"};
+    EXPECT_EQ(RunUninstall(1, argv), 1);
+    EXPECT_EQ(hooks.Count(Op::FindFirstFileW), 1);
+    // The cloud-files folder is looked up only between the passes.
+    EXPECT_EQ(hooks.Count(Op::SHGetKnownFolderPath), 4);
+}
+
+}  // namespace
+}  // namespace vx::test

@@ -1,0 +1,79 @@
+#include "uninstall/cleanup.h"
+
+#include "context/plugin_context.h"
+#include "fileops/fileops.h"
+#include "fonts/fonts.h"
+#include "paths/file_names.h"
+#include "paths/walker.h"
+
+namespace vx {
+namespace {
+
+void DeleteWalk(VXPluginContext* context, const WideString& folder) {
+    if (!IsEmptyText(folder)) WalkDirectory(folder, DeleteEntryCallback, context);
+}
+
+void CleanFontFolderIfSet(VXPluginContext* context, const WideString& folder) {
+    if (!IsEmptyText(folder)) CleanFontFolder(context, folder);
+}
+
+}  // namespace
+
+FontChangeBatch::FontChangeBatch(VXPluginContext* context) : context_(context) {
+    context_->fontBatchActive = true;
+    context_->fontChangePending = false;
+}
+
+FontChangeBatch::~FontChangeBatch() {
+    if (context_->fontChangePending) BroadcastFontChange();
+    context_->fontBatchActive = false;
+}
+
+void CleanPluginFolders(VXPluginContext* context, WideString roamingFolder,
+                        WideString localFolder, WideString thirdFolder, WideString fourthFolder,
+                        bool updateMode) {
+    if (updateMode) return;
+    if (!IsEmptyText(roamingFolder)) {
+        CleanFontFolderIfSet(context, context->roamingRDir);
+        CleanFontFolderIfSet(context, context->roamingFourthDir);
+        DeleteWalk(context, context->roamingEDir);
+        DeleteWalk(context, roamingFolder);
+    }
+    if (!IsEmptyText(localFolder)) {
+        CleanFontFolderIfSet(context, context->localRDir);
+        CleanFontFolderIfSet(context, context->localFourthDir);
+        DeleteWalk(context, context->localEDir);
+        DeleteWalk(context, localFolder);
+    }
+    DeleteWalk(context, thirdFolder);
+    DeleteWalk(context, fourthFolder);
+}
+
+void CleanFontFolder(VXPluginContext* context, WideString folder) {
+    FontChangeBatch batch(context);
+    WalkDirectory(std::move(folder), FontEntryCallback, context);
+}
+
+bool FontEntryCallback(void* context, WideString path) {
+    auto* ctx = static_cast<VXPluginContext*>(context);
+    switch (ClassifyPluginFile(path)) {
+        case PluginFileKind::Font:
+            // The file goes whether or not the font table let go of it.
+            UnregisterFontFile(ctx, path);
+            DeleteFileOrRename(path);
+            break;
+        case PluginFileKind::Temporary:
+            TryDeleteFile(path);
+            break;
+        case PluginFileKind::Other:
+            break;
+    }
+    return true;
+}
+
+bool DeleteEntryCallback(void*, WideString path) {
+    TryDeleteFile(std::move(path));
+    return true;
+}
+
+}  // namespace vx

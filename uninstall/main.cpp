@@ -1,0 +1,3 @@
+#include "uninstall/run.h"
+
+int main(int argc, char** argv) { return vx::RunUninstall(argc, argv); }
