@@ -35,22 +35,25 @@ WideString VXPluginContext::JoinPath(WideString base, WideString suffix) {
     return WideString(area);
 }
 
+void VXPluginContext::DeriveLetterDirs(const WideString& base, WideString& e, WideString& r,
+                                       WideString& u, WideString& w, WideString& t,
+                                       WideString& x) {
+    e = JoinPath(base, u"\\e\\");
+    r = JoinPath(base, u"\\r\\");
+    u = JoinPath(base, u"\\u\\");
+    w = JoinPath(base, u"\\w\\");
+    t = JoinPath(base, u"\\t\\");
+    x = JoinPath(base, u"\\x\\");
+}
+
 void VXPluginContext::DeriveRoamingDirs() {
-    roamingEDir = JoinPath(roamingPluginDir, u"\\e\\");
-    roamingRDir = JoinPath(roamingPluginDir, u"\\r\\");
-    roamingUDir = JoinPath(roamingPluginDir, u"\\u\\");
-    roamingWDir = JoinPath(roamingPluginDir, u"\\w\\");
-    roamingTDir = JoinPath(roamingPluginDir, u"\\t\\");
-    roamingXDir = JoinPath(roamingPluginDir, u"\\x\\");
+    DeriveLetterDirs(roamingPluginDir, roamingEDir, roamingRDir, roamingUDir, roamingWDir,
+                     roamingTDir, roamingXDir);
 }
 
 void VXPluginContext::DeriveLocalDirs() {
-    localEDir = JoinPath(localPluginDir, u"\\e\\");
-    localRDir = JoinPath(localPluginDir, u"\\r\\");
-    localUDir = JoinPath(localPluginDir, u"\\u\\");
-    localWDir = JoinPath(localPluginDir, u"\\w\\");
-    localTDir = JoinPath(localPluginDir, u"\\t\\");
-    localXDir = JoinPath(localPluginDir, u"\\x\\");
+    DeriveLetterDirs(localPluginDir, localEDir, localRDir, localUDir, localWDir, localTDir,
+                     localXDir);
 }
 
 bool VXPluginContext::PrepareEntitlementPaths(WideString& cDir, const WideString& base,

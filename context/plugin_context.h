@@ -103,6 +103,8 @@ public:
     unsigned char auxBlock[8];
 
 private:
+    void DeriveLetterDirs(const WideString& base, WideString& e, WideString& r, WideString& u,
+                          WideString& w, WideString& t, WideString& x);
     bool PrepareEntitlementPaths(WideString& cDir, const WideString& base, bool ensureHidden);
 };
 

@@ -10,11 +10,6 @@
 namespace vx::test {
 namespace {
 
-using win::testing::Call;
-using win::testing::Op;
-using win::testing::Outcome;
-using win::testing::ScopedHooks;
-
 class Cleanup : public ::testing::Test {
 protected:
     TempTree t;

@@ -8,11 +8,6 @@
 namespace vx::test {
 namespace {
 
-using win::testing::Call;
-using win::testing::Op;
-using win::testing::Outcome;
-using win::testing::ScopedHooks;
-
 VXContextParams Params(int mode) {
     VXContextParams p;
     p.fontRegistrationMode = mode;

@@ -4,14 +4,10 @@
 
 #include "context/environment.h"
 #include "fileops/platform_hooks.h"
+#include "tests/test_support.h"
 
 namespace vx::test {
 namespace {
-
-using win::testing::Call;
-using win::testing::Op;
-using win::testing::Outcome;
-using win::testing::ScopedHooks;
 
 void InjectVersion(ScopedHooks& hooks, win::DWORD major, win::DWORD minor, win::DWORD build,
                    std::uint8_t product) {

@@ -9,9 +9,6 @@
 namespace vx::test {
 namespace {
 
-using win::testing::Op;
-using win::testing::ScopedHooks;
-
 TEST(Classify, ByExtensionCaseSensitively) {
     const std::pair<const char16_t*, PluginFileKind> cases[] = {
         {u"C:\\r\\a.otf", PluginFileKind::Font},       {u"C:\\r\\a", PluginFileKind::Font},

@@ -8,9 +8,6 @@
 namespace vx::test {
 namespace {
 
-using win::testing::Op;
-using win::testing::ScopedHooks;
-
 class FileOps : public ::testing::Test {
 protected:
     TempTree t;

@@ -15,9 +15,6 @@
 namespace vx::test {
 namespace {
 
-using win::testing::Op;
-using win::testing::ScopedHooks;
-
 // A font whose family no other font has: Wine quietly ignores a second copy
 // of an installed family, so a copy of DejaVu Sans gets a fresh six-letter
 // name in its name table (single-byte and UTF-16BE records). Without the

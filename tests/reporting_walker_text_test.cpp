@@ -10,8 +10,6 @@
 namespace vx::test {
 namespace {
 
-using win::testing::Op;
-
 TEST(FailureReporting, TextFormsLevelAndContext) {
     CapturingSink sink;
     win::SetLastError(32);
@@ -84,7 +82,7 @@ TEST_F(Walker, EmptyAndSubfolderOnlyFoldersReportNothing) {
 TEST_F(Walker, MissingFolderReportsAndEmptyPathDoesNothing) {
     WalkDirectory(t.Win("missing"), Visit, &v);
     EXPECT_EQ(sink.Texts(), std::vector<std::string>{"error walking dir"});
-    win::testing::ScopedHooks hooks;
+    ScopedHooks hooks;
     WalkDirectory(u"", Visit, &v);
     EXPECT_TRUE(v.paths.empty());
     EXPECT_TRUE(hooks.Calls().empty());  // never "*" in the current folder
@@ -95,7 +93,7 @@ TEST_F(Walker, StopsAtOnceWhenTheCallbackSaysSo) {
     t.File("d/2");
     t.File("d/3");
     v.stopAfter = 1;
-    win::testing::ScopedHooks hooks;
+    ScopedHooks hooks;
     WalkDirectory(t.Win("d"), Visit, &v);
     EXPECT_EQ(v.paths.size(), 1u);
     EXPECT_EQ(hooks.Count(Op::FindClose), 1);
@@ -126,7 +124,7 @@ TEST_F(Walker, TooLongFullPathIsSkippedAndTheWalkGoesOn) {
 TEST_F(Walker, FindNextFailureOtherThanEndIsReportedAndClosed) {
     t.File("d/1");
     t.File("d/2");
-    win::testing::ScopedHooks hooks;
+    ScopedHooks hooks;
     hooks.FailNth(Op::FindNextFileW, 3, {0, 59});  // after ".", ".." and "1"
     WalkDirectory(t.Win("d"), Visit, &v);
     EXPECT_EQ(v.paths.size(), 1u);

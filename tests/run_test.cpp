@@ -9,9 +9,6 @@
 namespace vx::test {
 namespace {
 
-using win::testing::Op;
-using win::testing::ScopedHooks;
-
 bool Flag(std::vector<const char*> args) {
     args.insert(args.begin(), "--mode=update");  // the program name never counts
     return HasUpdateFlag(static_cast<int>(args.size()), args.data());

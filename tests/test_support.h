@@ -8,11 +8,16 @@
 #include <vector>
 
 #include "fileops/failure.h"
+#include "fileops/platform_hooks.h"
 #include "paths/text.h"
 
 namespace vx::test {
 
 namespace fs = std::filesystem;
+using win::testing::Call;
+using win::testing::Op;
+using win::testing::Outcome;
+using win::testing::ScopedHooks;
 
 class TempTree {
 public:
