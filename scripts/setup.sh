@@ -9,7 +9,7 @@ SUDO=""
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 for p in cmake ninja-build g++ libgtest-dev libgmock-dev g++-mingw-w64-i686 wine wine32:i386 \
-         libxml2-utils file fonts-dejavu-core qemu-user-static binutils-mingw-w64-i686; do
+         libxml2-utils file fonts-dejavu-core qemu-user-static binutils-mingw-w64-i686 valgrind; do
     have "$p" || need+=("$p")
 done
 

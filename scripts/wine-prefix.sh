@@ -3,13 +3,16 @@
 # Wine's helper processes otherwise keep ctest's pipes open after each test.
 set -u
 : "${WINEPREFIX:?the windows test preset sets WINEPREFIX}"
+# Where qemu-i386 stands in for the kernel's 32-bit support, Wine needs the
+# guest address space reserved up front or it cannot place its shared data.
+export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xf7000000}
 export WINEARCH=win32 WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
 case "${1:-}" in
     start)
-        timeout 900 wineboot -i >/dev/null 2>&1
-        timeout 300 wineserver -w
+        timeout 2400 wineboot -i >/dev/null 2>&1
+        timeout 1200 wineserver -w
         wineserver -p
-        timeout 300 wineboot >/dev/null 2>&1
+        timeout 1200 wineboot >/dev/null 2>&1
         exit 0 ;;
     stop)
         wineserver -k 2>/dev/null

@@ -29,8 +29,10 @@ snapshot() {
     done)
 }
 
+# VX_E2E_WRAPPER runs the program under a checker (valgrind, for one).
+read -r -a wrapper <<<"${VX_E2E_WRAPPER:-}"
 run() {  # run ARGS... -> status in $status, output in $output
-    output=$("$uninstall" "$@" 2>&1 </dev/null); status=$?
+    output=$("${wrapper[@]}" "$uninstall" "$@" 2>&1 </dev/null); status=$?
 }
 
 R=./AppData/Roaming/Orvane/Brimlet/plugins/vexaline
