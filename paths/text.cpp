@@ -35,7 +35,10 @@ WideString Utf8ToWide(std::string&& text) {
 }
 
 bool WideToUtf8Buffer(const char16_t* text, char* area, std::size_t size) {
-    if (size == 0) return false;
+    // An area of one byte holds only the terminator; asking the system to
+    // convert into 0 bytes would be a size query whose answer, used as an
+    // index, writes past the area.
+    if (size <= 1) return false;
     std::size_t len = 0;
     while (text[len]) ++len;
     // An empty text is "nothing converted"; the system would call it an error.
@@ -48,7 +51,7 @@ bool WideToUtf8Buffer(const char16_t* text, char* area, std::size_t size) {
 }
 
 bool Utf8ToWideBuffer(std::string text, char16_t* area, std::size_t size) {
-    if (size == 0 || text.empty()) return false;
+    if (size <= 1 || text.empty()) return false;  // as above: 0 would be a size query
     const int n = win::MultiByteToWideChar(win::kCpUtf8, 0, text.data(),
                                            static_cast<int>(text.size()), area,
                                            static_cast<int>(size - 1));

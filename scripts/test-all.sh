@@ -18,6 +18,7 @@ ctest --preset native
 cmake --preset native-asan >/dev/null
 cmake --build --preset native-asan
 ctest --preset native-asan
+scripts/fuzz.sh "${VX_FUZZ_SECONDS:-30}"
 t3=$(stamp)
 
 cmake --preset windows >/dev/null
@@ -34,6 +35,6 @@ else
 fi
 t5=$(stamp)
 
-echo "timings: setup $((t1 - t0)) s, native build $((t2 - t1)) s, native tests and sanitizer build $((t3 - t2)) s," \
+echo "timings: setup $((t1 - t0)) s, native build $((t2 - t1)) s, native tests, sanitizers and fuzzing $((t3 - t2)) s," \
      "windows build $((t4 - t3)) s, windows tests $((t5 - t4)) s"
 [ -z "$wine_note" ] || echo "NOTE: $wine_note"

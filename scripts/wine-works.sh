@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Exit 0 when 32-bit Wine can run a program of the windows build here.
+# Exit 0 when 32-bit Wine can run a program of the windows build here; else
+# print why and exit 1, leaving no Wine process behind.
 # Usage: wine-works.sh EXE [ARGS...]
 set -u
 # Where qemu-i386 stands in for the kernel's 32-bit support, Wine needs the
@@ -8,9 +9,20 @@ export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xf7000000}
 export WINEPREFIX=${WINEPREFIX:-$(mktemp -d)/probe} WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 command -v wine >/dev/null || { echo "wine is not installed"; exit 1; }
-out=$(timeout "${VX_WINE_PROBE_SECONDS:-300}" wine "$@" 2>&1); rc=$?
-wineserver -k >/dev/null 2>&1
+log=$(mktemp)
+# Wine's helpers outlive the program and hold its output open: write to a
+# file, and end every process of this prefix afterwards.
+timeout "${VX_WINE_PROBE_SECONDS:-180}" wine "$@" >"$log" 2>&1 </dev/null; rc=$?
+timeout 20 wineserver -k >/dev/null 2>&1
+for p in /proc/[0-9]*; do
+    grep -qzx "WINEPREFIX=$WINEPREFIX" "$p/environ" 2>/dev/null && kill -9 "${p#/proc/}" 2>/dev/null
+done
 if [ "$rc" -ne 0 ]; then
-    echo "wine could not run $(basename "$1") (exit $rc): $(tail -n 2 <<<"$out" | tr '\n' ' ')"
+    why=$(grep -v '^\s*$' "$log" | tail -n 2 | tr '\n' ' ')
+    [ "$rc" -eq 124 ] && why="no answer in ${VX_WINE_PROBE_SECONDS:-180} s ${why}"
+    ! /lib/ld-linux.so.2 --version >/dev/null 2>&1 && why="$why(this kernel runs no 32-bit code)"
+    echo "wine could not run $(basename "$1") (exit $rc): $why"
+    rm -f "$log"
     exit 1
 fi
+rm -f "$log"

@@ -161,6 +161,14 @@ TEST(Text, BoundedFormsRespectTheArea) {
     EXPECT_FALSE(WideToUtf8Buffer(u"abc", untouched, 0));
     EXPECT_EQ(untouched[0], 'q');
     EXPECT_FALSE(WideToUtf8Buffer(u"", area, sizeof area));
+    // One unit holds only the terminator: no conversion, nothing written
+    // past it (an output size of 0 would turn into a size query).
+    char one[2] = {'q', 'q'};
+    EXPECT_FALSE(WideToUtf8Buffer(u"abc", one, 1));
+    EXPECT_EQ(one[1], 'q');
+    char16_t oneWide[2] = {u'q', u'q'};
+    EXPECT_FALSE(Utf8ToWideBuffer("abc", oneWide, 1));
+    EXPECT_EQ(oneWide[1], u'q');
 
     char16_t wide[260];
     EXPECT_TRUE(Utf8ToWideBuffer(std::string(259, 'a'), wide, 260));
