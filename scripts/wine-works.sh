@@ -15,6 +15,8 @@ log=$(mktemp)
 timeout "${VX_WINE_PROBE_SECONDS:-180}" wine "$@" >"$log" 2>&1 </dev/null; rc=$?
 timeout 20 wineserver -k >/dev/null 2>&1
 for p in /proc/[0-9]*; do
+    [ "${p#/proc/}" = "$$" ] && continue
+    grep -qa wine "$p/cmdline" 2>/dev/null || continue
     grep -qzx "WINEPREFIX=$WINEPREFIX" "$p/environ" 2>/dev/null && kill -9 "${p#/proc/}" 2>/dev/null
 done
 if [ "$rc" -ne 0 ]; then
