@@ -29,17 +29,20 @@ show() {  # show TITLE PROFILE UNINSTALL-COMMAND...
 }
 
 cmake --preset native >/dev/null && cmake --build --preset native >/dev/null
-home=$(mktemp -d)
-trap 'chmod -R u+w "$home"; rm -rf "$home"' EXIT
+work=$(mktemp -d) home=$work/home
+trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 mkdir -p "$home/AppData/Roaming" "$home/AppData/Local"
-HOME=$home VXEMU_FONT_TABLE=$home/.fonttable build/native/make_sample_profile
+# The emulation keeps the session's public fonts in this file.
+export VXEMU_FONT_TABLE=$work/fonttable
+HOME=$home build/native/make_sample_profile
+echo "public fonts in the font table: $(grep -c . "$VXEMU_FONT_TABLE" || true)"
 before=$(tree "$home")
-HOME=$home VXEMU_FONT_TABLE=$home/.fonttable show native "$home" build/native/uninstall
-echo "public fonts left in the font table: $(grep -c . "$home/.fonttable" || true)"
+HOME=$home show native "$home" build/native/uninstall
+echo "public fonts left in the font table: $(grep -c . "$VXEMU_FONT_TABLE" || true)"
 
 cmake --preset windows >/dev/null && cmake --build --preset windows >/dev/null
 export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xf7000000}
-export WINEPREFIX=$home/wineprefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/wineprefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if reason=$(scripts/wine-works.sh build/windows/uninstall.exe --mode=update); then
     profile="$WINEPREFIX/drive_c/users/$(id -un)"
     wine build/windows/make_sample_profile.exe /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
