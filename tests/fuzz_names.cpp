@@ -1,24 +1,13 @@
 // Fuzz target: the plugin's file-name helpers on arbitrary paths and names.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "tests/fuzz_support.h"
 #include "paths/file_names.h"
 
-namespace {
-
-// A broken property stops the fuzzer with the line that names it.
-#define Require(ok) ((ok) ? (void)0 : (std::fprintf(stderr, "property broken at line %d\n", __LINE__), std::abort()))
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::u16string path(size / 2, u'\0');
-    std::memcpy(path.data(), data, path.size() * 2);
-    for (auto& c : path)
-        if (c == 0) c = u'a';
+    const std::u16string path = vx::fuzz::Units(data, size, true);
     const auto kind = vx::ClassifyPluginFile(path);
     Require(kind == vx::PluginFileKind::Other || kind == vx::PluginFileKind::Font ||
             kind == vx::PluginFileKind::Temporary);

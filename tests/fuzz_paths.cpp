@@ -1,12 +1,11 @@
 // Fuzz target: the shell path functions on arbitrary UTF-16 text. Whatever
 // they return must fit a MAX_PATH area and stay inside the caller's buffers.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "fileops/platform.h"
+#include "tests/fuzz_support.h"
 
 using namespace vx::win;
 
@@ -18,17 +17,12 @@ std::size_t Len(const WCHAR* p) {
     return n;
 }
 
-// A broken property stops the fuzzer with the line that names it.
-#define Require(ok) ((ok) ? (void)0 : (std::fprintf(stderr, "property broken at line %d\n", __LINE__), std::abort()))
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Split the input at the first 0xFFFF unit into a folder and a name.
-    std::u16string units(size / 2, u'\0');
-    std::memcpy(units.data(), data, units.size() * 2);
-    for (auto& c : units)
-        if (c == 0) c = u'a';
+    const std::u16string units = vx::fuzz::Units(data, size, true);
     const auto cut = units.find(u'\xFFFF');
     std::u16string dir = units.substr(0, cut), file = cut == std::u16string::npos ? u"" : units.substr(cut + 1);
 

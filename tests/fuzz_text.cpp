@@ -2,17 +2,14 @@
 // input never fails; valid text survives a round trip exactly; the bounded
 // forms never write past their area.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "tests/fuzz_support.h"
 #include "paths/text.h"
 
 namespace {
 
-// A broken property stops the fuzzer with the line that names it.
-#define Require(ok) ((ok) ? (void)0 : (std::fprintf(stderr, "property broken at line %d\n", __LINE__), std::abort()))
 
 bool ValidUtf16(const std::u16string& s) {
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -35,8 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(ValidUtf16(wide));
     Require(vx::Utf8ToWide(vx::WideToUtf8(wide)) == wide);
 
-    std::u16string units(size / 2, u'\0');
-    std::memcpy(units.data(), data, units.size() * 2);
+    const std::u16string units = vx::fuzz::Units(data, size, false);
     const std::string utf8 = vx::WideToUtf8(units);
     Require(units.empty() == utf8.empty());
     if (ValidUtf16(units)) Require(vx::Utf8ToWide(utf8) == units);
