@@ -155,6 +155,7 @@ TEST_F(Cleanup, ExceptionInAFontWalkStillSendsTheBroadcast) {
     hooks.FailNth(Op::GetFileAttributesW, 2, {0, 0, true});
     EXPECT_THROW(Clean(), std::bad_alloc);
     EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 1);
+    EXPECT_EQ(hooks.Count(Op::FindClose), 1);  // the search is closed on the way out too
     EXPECT_FALSE(c->fontBatchActive);
     EXPECT_TRUE(t.Exists("roam/e/untouched"));
 }
