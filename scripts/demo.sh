@@ -41,7 +41,6 @@ HOME=$home show native "$home" build/native/uninstall
 echo "public fonts left in the font table: $(grep -c . "$VXEMU_FONT_TABLE" || true)"
 
 cmake --preset windows >/dev/null && cmake --build --preset windows >/dev/null
-export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xf7000000}
 export WINEPREFIX=$work/wineprefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if reason=$(scripts/wine-works.sh build/windows/uninstall.exe --mode=update); then
     profile="$WINEPREFIX/drive_c/users/$(id -un)"

@@ -3,9 +3,6 @@
 # Wine's helper processes otherwise keep ctest's pipes open after each test.
 set -u
 : "${WINEPREFIX:?the windows test preset sets WINEPREFIX}"
-# Where qemu-i386 stands in for the kernel's 32-bit support, Wine needs the
-# guest address space reserved up front or it cannot place its shared data.
-export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xf7000000}
 export WINEARCH=win32 WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
 case "${1:-}" in
     start)

@@ -3,12 +3,15 @@
 # print why and exit 1, leaving no Wine process behind.
 # Usage: wine-works.sh EXE [ARGS...]
 set -u
-# Where qemu-i386 stands in for the kernel's 32-bit support, Wine needs the
-# guest address space reserved up front or it cannot place its shared data.
-export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xf7000000}
 export WINEPREFIX=${WINEPREFIX:-$(mktemp -d)/probe} WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 command -v wine >/dev/null || { echo "wine is not installed"; exit 1; }
+# Wine's 32-bit loader is an i386 Linux program: a kernel with its 32-bit
+# support switched off (ia32_emulation) cannot start it at all.
+if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    echo "this kernel runs no 32-bit programs, so 32-bit Wine cannot start"
+    exit 1
+fi
 log=$(mktemp)
 # Wine's helpers outlive the program and hold its output open: write to a
 # file, and end every process of this prefix afterwards.
@@ -22,7 +25,6 @@ done
 if [ "$rc" -ne 0 ]; then
     why=$(grep -v '^\s*$' "$log" | tail -n 2 | tr '\n' ' ')
     [ "$rc" -eq 124 ] && why="no answer in ${VX_WINE_PROBE_SECONDS:-180} s ${why}"
-    ! /lib/ld-linux.so.2 --version >/dev/null 2>&1 && why="$why(this kernel runs no 32-bit code)"
     echo "wine could not run $(basename "$1") (exit $rc): $why"
     rm -f "$log"
     exit 1
