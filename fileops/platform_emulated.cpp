@@ -6,7 +6,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,8 +26,16 @@
 namespace vx::win {
 
 struct FindSearch {
+    ~FindSearch() {
+        if (dirFd >= 0) close(dirFd);
+    }
     std::string folder;  // host folder, ending in '/'
-    std::vector<std::u16string> names;
+    int dirFd = -1;      // the folder, so entries are looked up by name alone
+    int dots = 0;        // "." and ".." still to come
+    // The listing, sorted: every name (UTF-8, as the host has it) in one
+    // buffer, so a large folder costs a few bytes an entry.
+    std::string text;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> names;  // offset, length
     std::size_t next = 0;
 };
 
@@ -141,10 +148,10 @@ std::string HostPath(const WCHAR* p) {
     if (n < 2 || (p[0] != u'C' && p[0] != u'c') || p[1] != u':') return {};
     if (n == 2) return "/";
     if (p[2] != u'\\') return {};
-    std::u16string rest(p + 2, n - 2);
-    for (auto& ch : rest)
-        if (ch == u'\\') ch = u'/';
-    return ToUtf8(rest.data(), rest.size());
+    // One conversion, one allocation: separators turn into '/' on the way.
+    std::string host = ToUtf8(p + 2, n - 2);
+    std::replace(host.begin(), host.end(), '\\', '/');
+    return host;
 }
 
 // The Windows error for a path that names nothing: 3 when the folder that
@@ -179,13 +186,11 @@ DWORD FromErrno(int e, const std::string& host) {
     }
 }
 
-constexpr const char* kHiddenXattr = "user.vx.hidden";
-
-bool IsHiddenOnHost(const std::string& host, bool dotName) {
-    if (dotName) return true;  // Wine's rule: a leading dot means hidden
-    char v = 0;
-    return getxattr(host.c_str(), kHiddenXattr, &v, 1) == 1 && v == '1';
-}
+// The hidden attribute is kept in the sticky bit: it costs no system call
+// beyond the stat every attribute query makes anyway, and Linux gives the
+// bit no meaning on files and only restricts deleting other users' entries
+// in folders, which a profile does not have.
+constexpr mode_t kHiddenBit = S_ISVTX;
 
 DWORD AttributesOf(const std::string& host, const struct stat& lst, const std::string& name) {
     DWORD a = 0;
@@ -201,7 +206,8 @@ DWORD AttributesOf(const std::string& host, const struct stat& lst, const std::s
         a |= kAttrArchive;
         if (!S_ISLNK(lst.st_mode) && !(lst.st_mode & S_IWUSR)) a |= kAttrReadOnly;
     }
-    if (IsHiddenOnHost(host, dotName)) a |= kAttrHidden;
+    // A leading dot means hidden too, as Wine has it.
+    if (dotName || (st.st_mode & kHiddenBit)) a |= kAttrHidden;
     return a;
 }
 
@@ -218,11 +224,6 @@ char16_t Upper(char16_t c) {
     if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
     return c;
-}
-
-bool LessNoCase(const std::u16string& a, const std::u16string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char16_t x, char16_t y) { return Upper(x) < Upper(y); });
 }
 
 std::u16string FoldCase(std::u16string s) {
@@ -483,23 +484,36 @@ FindHandle FindFirstFileW(const WCHAR* pattern, FindData* data) {
     std::u16string suffix = mask.size() > 1 && mask[0] == u'*' ? FoldCase(mask.substr(1)) : u"";
     auto* search = new FindSearch;
     search->folder = dir.back() == '/' ? dir : dir + "/";
+    search->dirFd = open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     while (dirent* e = readdir(d)) {
-        std::string n = e->d_name;
-        if (n == "." || n == "..") continue;
-        std::u16string w = FromUtf8(n.data(), n.size());
+        const char* n = e->d_name;
+        if (!std::strcmp(n, ".") || !std::strcmp(n, "..")) continue;
+        const std::size_t len = std::strlen(n);
         if (!all) {
-            std::u16string f = FoldCase(w);
+            std::u16string f = FoldCase(FromUtf8(n, len));
             if (suffix.empty() ? f != FoldCase(mask)
                                : f.size() < suffix.size() ||
                                      f.compare(f.size() - suffix.size(), suffix.size(), suffix) != 0)
                 continue;
         }
-        search->names.push_back(std::move(w));
+        search->names.emplace_back(static_cast<std::uint32_t>(search->text.size()),
+                                   static_cast<std::uint32_t>(len));
+        search->text.append(n, len);
     }
     closedir(d);
-    // Windows gives no order; Wine gives this one, and tests need one.
-    std::sort(search->names.begin(), search->names.end(), LessNoCase);
-    if (all && !atRoot) search->names.insert(search->names.begin(), {u".", u".."});
+    search->text.shrink_to_fit();
+    search->names.shrink_to_fit();
+    // Windows gives no order; Wine gives this one (letters compared without
+    // case), and tests need one.
+    const std::string& text = search->text;
+    std::sort(search->names.begin(), search->names.end(), [&](const auto& x, const auto& y) {
+        auto fold = [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; };
+        return std::lexicographical_compare(
+            text.begin() + x.first, text.begin() + x.first + x.second, text.begin() + y.first,
+            text.begin() + y.first + y.second,
+            [&](char a, char b) { return fold(static_cast<unsigned char>(a)) < fold(static_cast<unsigned char>(b)); });
+    });
+    search->dots = all && !atRoot ? 2 : 0;
     if (!backend::FindNextFileW(search, data)) {
         delete search;
         Fail(kErrorFileNotFound);
@@ -515,17 +529,26 @@ BOOL FindNextFileW(FindHandle h, FindData* data) {
     }
     // Attributes are read when an entry is reached, so a file deleted by an
     // earlier callback is no longer reported, as on Windows.
-    while (h->next < h->names.size()) {
-        const auto& w = h->names[h->next++];
-        bool dots = w == u"." || w == u"..";
-        std::string name = ToUtf8(w.data(), w.size());
-        std::string host = dots ? h->folder : h->folder + name;
-        struct stat lst {};
-        if (lstat(host.c_str(), &lst) != 0) continue;
-        data->attributes = dots ? kAttrDirectory : AttributesOf(host, lst, name);
-        std::size_t n = std::min<std::size_t>(w.size(), kMaxPath - 1);
+    auto emit = [&](const std::u16string& w, DWORD attributes) {
+        data->attributes = attributes;
+        const std::size_t n = std::min<std::size_t>(w.size(), kMaxPath - 1);
         std::copy_n(w.data(), n, data->fileName);
         data->fileName[n] = 0;
+    };
+    if (h->dots > 0) {
+        emit(h->dots-- == 2 ? u"." : u"..", kAttrDirectory);
+        return 1;
+    }
+    while (h->next < h->names.size()) {
+        const auto [offset, length] = h->names[h->next++];
+        const std::string name = h->text.substr(offset, length);
+        struct stat lst {};
+        const int r = h->dirFd >= 0 ? fstatat(h->dirFd, name.c_str(), &lst, AT_SYMLINK_NOFOLLOW)
+                                    : lstat((h->folder + name).c_str(), &lst);
+        if (r != 0) continue;
+        // Only a link needs its full path, to look at what it points to.
+        const std::string host = S_ISLNK(lst.st_mode) ? h->folder + name : std::string();
+        emit(FromUtf8(name.data(), name.size()), AttributesOf(host, lst, name));
         return 1;
     }
     Fail(kErrorNoMoreFiles);
@@ -566,20 +589,13 @@ BOOL SetFileAttributesW(const WCHAR* path, DWORD attributes) {
         Fail(host.empty() ? kErrorPathNotFound : FromErrno(errno, host));
         return 0;
     }
-    if (!S_ISDIR(st.st_mode)) {
-        mode_t mode = attributes & kAttrReadOnly ? st.st_mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)
-                                                 : st.st_mode | S_IWUSR;
-        if (chmod(host.c_str(), mode & 07777) != 0) {
-            Fail(FromErrno(errno, host));
-            return 0;
-        }
-    }
-    if (attributes & kAttrHidden) {
-        // A file system without user attributes cannot keep the flag; Windows
-        // always can, so the call still succeeds.
-        setxattr(host.c_str(), kHiddenXattr, "1", 1, 0);
-    } else {
-        removexattr(host.c_str(), kHiddenXattr);
+    mode_t mode = st.st_mode & 07777;
+    if (!S_ISDIR(st.st_mode))  // read-only means nothing on folders, as Wine has it
+        mode = attributes & kAttrReadOnly ? mode & ~(S_IWUSR | S_IWGRP | S_IWOTH) : mode | S_IWUSR;
+    mode = attributes & kAttrHidden ? mode | kHiddenBit : mode & ~kHiddenBit;
+    if (mode != (st.st_mode & 07777) && chmod(host.c_str(), mode) != 0) {
+        Fail(FromErrno(errno, host));
+        return 0;
     }
     return 1;
 }
