@@ -29,9 +29,12 @@ protected:
         CleanPluginFolders(c.get(), roaming ? t.Win("roam") : WideString(), t.Win("local"),
                            t.Win("third"), t.Win("fourth"), update);
     }
-    void RegisteredFont(const std::string& rel) {
-        t.File(rel, FontBytes());
-        ASSERT_TRUE(RegisterFontFile(c.get(), t.Win(rel), 2));
+    // Returns the font's bytes.
+    std::string RegisteredFont(const std::string& rel) {
+        const std::string font = UniqueFont();
+        t.File(rel, font);
+        EXPECT_TRUE(RegisterFontFile(c.get(), t.Win(rel), 2));
+        return font;
     }
     // The folders walked, in order, from the search patterns.
     static std::vector<WideString> Walked(const ScopedHooks& hooks) {
@@ -112,14 +115,14 @@ TEST_F(Cleanup, NoSuccessfulRemovalNoBroadcast) {
 }
 
 TEST_F(Cleanup, InUseFontIsMovedAsideAndLeftAloneLater) {
-    RegisteredFont("roam/r/busy.otf");
+    const std::string font = RegisteredFont("roam/r/busy.otf");
     t.ReadOnly("roam/r/busy.otf");
     ScopedHooks hooks;
     Clean();
     const auto left = t.List("roam/r");
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].rfind("del", 0), 0u);
-    EXPECT_EQ(t.Read("roam/r/" + left[0]), FontBytes());
+    EXPECT_EQ(t.Read("roam/r/" + left[0]), font);
     EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 1);
     hooks.Clear();
     Clean();

@@ -74,6 +74,33 @@ std::string Name(std::size_t n, char c) { return std::string(n, c); }
 
 std::string FontBytes() { return std::string("\x00\x01\x00\x00", 4) + "font-data"; }
 
+// A font whose family no other font has: Wine quietly ignores a second copy
+// of an installed family, so a copy of DejaVu Sans gets a fresh six-letter
+// name in its name table (single-byte and UTF-16BE records). Without the
+// DejaVu file the emulation's minimal header serves.
+std::string UniqueFont() {
+    static std::atomic<int> n{0};
+    std::ifstream in(fs::path("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"), std::ios::binary);
+    if (!in) return FontBytes();
+    std::stringstream s;
+    s << in.rdbuf();
+    std::string font = s.str();
+    const auto stamp = std::chrono::system_clock::now().time_since_epoch().count();
+    std::string word = "Vx";
+    unsigned long long v = static_cast<unsigned long long>(stamp) * 31 + n++;
+    for (int i = 0; i < 4; ++i, v /= 26) word += static_cast<char>('a' + v % 26);
+    auto replace = [&](const std::string& from, const std::string& to) {
+        for (auto at = font.find(from); at != std::string::npos; at = font.find(from, at + to.size()))
+            font.replace(at, to.size(), to);
+    };
+    replace("DejaVu", word);
+    std::string from16, to16;
+    for (char c : std::string("DejaVu")) from16 += std::string(1, '\0') + c;
+    for (char c : word) to16 += std::string(1, '\0') + c;
+    replace(from16, to16);
+    return font;
+}
+
 namespace {
 void Keep(void* context, const char* message, std::int32_t level) {
     static_cast<CapturingSink*>(context)->reports.push_back({message, level, context});

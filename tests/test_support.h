@@ -48,8 +48,13 @@ WideString ToWin(const fs::path& host);
 // A name of n characters.
 std::string Name(std::size_t n, char c = 'n');
 
-// A minimal TrueType header, enough for the font table to take the file.
+// A minimal TrueType header, enough for the emulated font table to take the
+// file (Wine wants a real font: see UniqueFont).
 std::string FontBytes();
+
+// A real font of a family no other font has, where DejaVu Sans is installed;
+// otherwise FontBytes().
+std::string UniqueFont();
 
 struct Report {
     std::string text;
