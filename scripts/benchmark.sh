@@ -11,8 +11,7 @@ export LANG=C.UTF-8
 sizes=("$@")
 [ "${#sizes[@]}" -gt 0 ] || sizes=(1000 10000 100000)
 runs=${VX_BENCH_RUNS:-5}
-command -v /usr/bin/time >/dev/null && command -v strace >/dev/null ||
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q time strace >/dev/null
+scripts/setup.sh >/dev/null  # time, strace, bc
 cmake --preset native >/dev/null && cmake --build --preset native >/dev/null
 exe=$PWD/build/native/uninstall
 work=$(mktemp -d)

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
-command -v clang++ >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -q clang >/dev/null
+scripts/setup.sh >/dev/null
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 for target in paths text names; do
