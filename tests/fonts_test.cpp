@@ -76,9 +76,12 @@ TEST_F(Fonts, NothingRemovedNothingAnnounced) {
 }
 
 TEST_F(Fonts, ScopeChoosesTheFlags) {
-    const WideString f = Font("scoped.otf");
+    // One file per scope: Wine folds a public add of a font it already holds
+    // privately into the private entry, where Windows keeps the two apart.
+    const WideString priv = Font("private.otf"), pub = Font("public.otf");
     ScopedHooks hooks;
-    for (int scope : {0, 1, 3, 2}) ASSERT_TRUE(RegisterFontFile(context.get(), f, scope));
+    for (int scope : {0, 1, 3}) ASSERT_TRUE(RegisterFontFile(context.get(), priv, scope));
+    ASSERT_TRUE(RegisterFontFile(context.get(), pub, 2));
     const auto adds = hooks.CallsOf(Op::AddFontResourceExW);
     ASSERT_EQ(adds.size(), 4u);
     EXPECT_EQ(adds[0].n1, win::kFrPrivate);
@@ -86,18 +89,22 @@ TEST_F(Fonts, ScopeChoosesTheFlags) {
     EXPECT_EQ(adds[2].n1, win::kFrPrivate);
     EXPECT_EQ(adds[3].n1, 0u);
     EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 4);
-    // Removal follows the context's mode and must match the add's scope.
-    context->params.fontRegistrationMode = 1;
-    for (int i = 0; i < 3; ++i) UnregisterFontFile(context.get(), f);
+    // Removal takes its scope from the context's mode and must match the add.
     context->params.fontRegistrationMode = 2;
-    UnregisterFontFile(context.get(), f);
+    UnregisterFontFile(context.get(), priv);  // public removal of a private font: refused
+    EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 4);
+    context->params.fontRegistrationMode = 1;
+    for (int i = 0; i < 3; ++i) UnregisterFontFile(context.get(), priv);
+    context->params.fontRegistrationMode = 2;
+    UnregisterFontFile(context.get(), pub);
     const auto removes = hooks.CallsOf(Op::RemoveFontResourceExW);
-    ASSERT_EQ(removes.size(), 4u);
-    EXPECT_EQ(removes[0].n1, win::kFrPrivate);
-    EXPECT_EQ(removes[3].n1, 0u);
+    ASSERT_EQ(removes.size(), 5u);
+    EXPECT_EQ(removes[0].n1, 0u);
+    EXPECT_EQ(removes[1].n1, win::kFrPrivate);
+    EXPECT_EQ(removes[4].n1, 0u);
     EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 8);
-    EXPECT_FALSE(win::RemoveFontResourceExW(f.c_str(), 0));
-    EXPECT_FALSE(win::RemoveFontResourceExW(f.c_str(), win::kFrPrivate));
+    EXPECT_FALSE(win::RemoveFontResourceExW(priv.c_str(), win::kFrPrivate));
+    EXPECT_FALSE(win::RemoveFontResourceExW(pub.c_str(), 0));
 }
 
 TEST_F(Fonts, FailedAddIsReportedAndNotAnnounced) {
