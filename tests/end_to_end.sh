@@ -2,12 +2,26 @@
 # Runs the built uninstaller as a user would, on a real profile laid out by
 # make_sample_profile, and compares the whole profile before and after.
 # Usage: end_to_end.sh native UNINSTALL MAKE_SAMPLE_PROFILE
+#        end_to_end.sh windows UNINSTALL.exe MAKE_SAMPLE_PROFILE.exe WINE
+# The native build runs with a temporary HOME; a Windows build runs in a
+# fresh Wine prefix, whose user profile is the profile.
 set -uo pipefail
-[ "$1" = native ] || { echo "end_to_end: only the native build runs here" >&2; exit 2; }
-uninstall=$2 sample=$3
+mode=$1 uninstall=$2 sample=$3
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
-export HOME=$work/home VXEMU_FONT_TABLE=$work/fonts VXEMU_BROADCAST_LOG=$work/broadcasts
+export VXEMU_FONT_TABLE=$work/fonts VXEMU_BROADCAST_LOG=$work/broadcasts
+# VX_E2E_WRAPPER runs the program under a checker (valgrind, for one).
+read -r -a runner <<<"${VX_E2E_WRAPPER:-}"
+if [ "$mode" = windows ]; then
+    export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    runner=("$4")
+    "$4" wineboot -i >/dev/null 2>&1; wineserver -w
+    trap 'wineserver -k; chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
+    HOME=$WINEPREFIX/drive_c/users/$(id -un)
+else
+    export HOME=$work/home
+fi
+native() { [ "$mode" = native ]; }
 failures=0 checks=0
 check() {  # check NAME COMMAND...
     checks=$((checks + 1))
@@ -15,7 +29,13 @@ check() {  # check NAME COMMAND...
 }
 
 fresh_profile() {
-    chmod -R u+w "$HOME" 2>/dev/null; rm -rf "$HOME" "$VXEMU_FONT_TABLE" "$VXEMU_BROADCAST_LOG"
+    if native; then
+        chmod -R u+w "$HOME" 2>/dev/null; rm -rf "$HOME"
+    else  # Wine's own profile stays; only what the tests add goes
+        chmod -R u+w "$HOME" 2>/dev/null
+        rm -rf "$HOME/AppData/Roaming/Orvane" "$HOME/AppData/Local/Orvane" "$HOME/Lanterra Files"
+    fi
+    rm -rf "$VXEMU_FONT_TABLE" "$VXEMU_BROADCAST_LOG"
     mkdir -p "$HOME/AppData/Roaming" "$HOME/AppData/Local" "$HOME/Documents"
     echo keep > "$HOME/Documents/letter.txt"
     touch "$VXEMU_BROADCAST_LOG"
@@ -29,10 +49,8 @@ snapshot() {
     done)
 }
 
-# VX_E2E_WRAPPER runs the program under a checker (valgrind, for one).
-read -r -a wrapper <<<"${VX_E2E_WRAPPER:-}"
 run() {  # run ARGS... -> status in $status, output in $output
-    output=$("${wrapper[@]}" "$uninstall" "$@" 2>&1 </dev/null); status=$?
+    output=$("${runner[@]}" "$uninstall" "$@" 2>&1 </dev/null); status=$?
 }
 
 R=./AppData/Roaming/Orvane/Brimlet/plugins/vexaline
@@ -40,11 +58,15 @@ L=./AppData/Local/Orvane/Pellmire/Brimlet/plugins/vexaline
 C="./Lanterra Files/.sync_plugin_data/vexaline"
 
 fresh_profile
-"$sample" || { echo "FAIL make_sample_profile"; exit 1; }
+"${runner[@]}" "$sample" /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf </dev/null ||
+    { echo "FAIL make_sample_profile"; exit 1; }
 before=$(snapshot)
-fonts_before=$(cat "$VXEMU_FONT_TABLE")
-check "sample registers six public fonts" test "$(grep -c '^1	' <<<"$fonts_before")" -eq 6
-check "sample announces each added font" test "$(wc -l < "$VXEMU_BROADCAST_LOG")" -eq 6
+# The emulation shows its font table and broadcasts; Wine keeps them inside.
+fonts_before=$(cat "$VXEMU_FONT_TABLE" 2>/dev/null)
+if native; then
+    check "sample registers six public fonts" test "$(grep -c '^1	' <<<"$fonts_before")" -eq 6
+    check "sample announces each added font" test "$(wc -l < "$VXEMU_BROADCAST_LOG")" -eq 6
+fi
 : > "$VXEMU_BROADCAST_LOG"
 
 for args in "--mode=update" "first --mode=update last" "--mode=update --mode=update"; do
@@ -53,7 +75,7 @@ for args in "--mode=update" "first --mode=update last" "--mode=update --mode=upd
     check "update mode ($args) exits 0 silently" test "$status:$output" = "0:"
     check "update mode ($args) changes nothing" test "$(snapshot)" = "$before"
     check "update mode ($args) sends no broadcast" test ! -s "$VXEMU_BROADCAST_LOG"
-    check "update mode ($args) keeps the fonts" test "$(cat "$VXEMU_FONT_TABLE")" = "$fonts_before"
+    check "update mode ($args) keeps the fonts" test "$(cat "$VXEMU_FONT_TABLE" 2>/dev/null)" = "$fonts_before"
 done
 
 run --MODE=UPDATE "--mode=update " -mode=update --mode =update
@@ -66,18 +88,38 @@ expected_gone=$(for P in "$R" "$L"; do
         "$P/e/Brimlet Sans.otf" "$P/e/index.bin" "$P/settings.json" "$P/log.txt" "$P/c/entitlements.xml"
 done; printf '%s\n' "$C/sync.db" "$C/font.otf")
 check "full run removes exactly the plugin's files" test "$gone" = "$(sort <<<"$expected_gone")"
-pinned=$(grep -F "$R/r/Pinned.otf	" <<<"$before" | cut -f2-)
-check "read-only fonts are moved aside with their contents" test "$(cut -f2- <<<"$new" | sort -u)" = "$pinned"
+pinned=$(grep -E "/r/Pinned.otf	" <<<"$before" | cut -f2- | sort)
+check "read-only fonts are moved aside with their contents" test "$(cut -f2- <<<"$new" | sort)" = "$pinned"
+# Windows names them del + hex + ".TMP"; Wine writes lower case.
 check "one moved-aside file per r folder, named del*.TMP" \
-    test "$(cut -f1 <<<"$new" | grep -cE '^\./AppData/(Roaming|Local)/.*/vexaline/r/del[0-9A-F]{1,4}\.TMP$')" -eq 2
-check "no font is left in the font table" test ! -s "$VXEMU_FONT_TABLE"
-check "one broadcast per r folder that had removals" test "$(grep -c 'hwnd=0xffff msg=0x1d wparam=0 lparam=0' "$VXEMU_BROADCAST_LOG")" -eq 2
+    test "$(cut -f1 <<<"$new" | grep -ciE '^\./AppData/(Roaming|Local)/.*/vexaline/r/del[0-9A-F]{1,4}\.TMP$')" -eq 2
+# Wine 8 reloads public fonts from its server's registry cache in every new
+# process, so a removal there does not outlast the process that made it
+# (measured: the count gives 6 twice in a row). Windows removes a public font
+# for the whole session, as the emulation does; under Wine the in-process
+# font tests are what show the removal.
+if native; then
+    left=$("${runner[@]}" "$sample" --count-registered </dev/null | tr -d '\r')
+    check "no sample font is left in the font table ($left)" test "$left" = 0
+fi
+if native; then
+    check "no font is left in the font table" test ! -s "$VXEMU_FONT_TABLE"
+    check "one broadcast per r folder that had removals" test "$(grep -c 'hwnd=0xffff msg=0x1d wparam=0 lparam=0' "$VXEMU_BROADCAST_LOG")" -eq 2
+fi
 
 : > "$VXEMU_BROADCAST_LOG"
 run
 check "second run exits 0" test "$status" -eq 0
+# On Wine the lower-case ".tmp" makes them temporary files to the font walk,
+# but they are still read-only, so its plain delete leaves them too.
 check "second run leaves the moved-aside files alone" test "$(snapshot)" = "$after"
 check "second run sends no broadcast" test ! -s "$VXEMU_BROADCAST_LOG"
+
+# The count sees registered fonts: six after laying out a profile.
+fresh_profile
+"${runner[@]}" "$sample" /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf </dev/null
+check "the font count sees the sample's six fonts" \
+    test "$("${runner[@]}" "$sample" --count-registered </dev/null | tr -d '\r')" = 6
 
 fresh_profile
 empty=$(snapshot)
@@ -87,9 +129,11 @@ mkdir -p "$HOME/$L/r" "$HOME/$C"
 echo x > "$HOME/$L/r/a.otf"; echo y > "$HOME/$C/z"; echo k > "$HOME/$L/r/k.txt"
 run
 check "only some folders: exit 0, those cleaned" test "$status:$(ls "$HOME/$L/r"):$(ls "$HOME/$C")" = "0:k.txt:"
-rm -rf "$HOME/AppData"
-run
-check "unresolvable known folders: exit 0" test "$status" -eq 0
+if native; then
+    rm -rf "$HOME/AppData"
+    run
+    check "unresolvable known folders: exit 0" test "$status" -eq 0
+fi
 
 echo "$((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

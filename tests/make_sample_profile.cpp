@@ -3,6 +3,11 @@
 // fonts, a read-only font Windows cannot delete, temporary and other files,
 // subfolders, and files outside the plugin's folders that must survive.
 // Usage: make_sample_profile [font file to copy]
+//        make_sample_profile --count-registered
+// The second form prints how many of the sample's fonts the font table still
+// holds as public fonts (taking each out as it counts it) and changes nothing
+// else.
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -13,6 +18,7 @@
 #include "fonts/fonts.h"
 #include "paths/file_names.h"
 #include "paths/known_folders.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -38,7 +44,20 @@ WideString Parent(const WideString& path) { return path.substr(0, path.rfind(u'\
 
 }  // namespace
 
+const char* const kFontNames[] = {"Brimlet Sans.otf", "BrimletMono", "Pinned.otf"};
+
+int CountRegistered(const WideString& roaming, const WideString& local) {
+    int count = 0;
+    for (const WideString& plugin : {roaming, local})
+        for (const char* name : kFontNames)
+            count += vx::win::RemoveFontResourceExW(vx::JoinUtf8Name(plugin + u"\\r", name).c_str(), 0) != 0;
+    std::printf("%d\n", count);
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--count-registered")
+        return CountRegistered(vx::RoamingPluginDir(), vx::LocalPluginDir());
     std::string font = std::string("\x00\x01\x00\x00", 4) + "sample font";
     if (argc > 1) {
         std::ifstream in(argv[1], std::ios::binary);
@@ -66,8 +85,10 @@ int main(int argc, char** argv) {
 
     for (const WideString& plugin : {roaming, local}) {
         const WideString r = plugin + u"\\r", e = plugin + u"\\e";
-        ok = ok && Write(r, "Brimlet Sans.otf", font) && Write(r, "BrimletMono", font) &&
-             Write(r, "Pinned.otf", font) && Write(r, "keep.ttf", "other font") &&
+        // Each font a family of its own, or Wine would not take it twice.
+        ok = ok && Write(r, "Brimlet Sans.otf", vx::test::RenameFontFamily(font)) &&
+             Write(r, "BrimletMono", vx::test::RenameFontFamily(font)) &&
+             Write(r, "Pinned.otf", vx::test::RenameFontFamily(font)) && Write(r, "keep.ttf", "other font") &&
              Write(r, "Upper.OTF", "kept: capitals") && Write(r, "partial.tmp", "partial") &&
              Write(r + u"\\cache", "inner.otf", font) && Write(e, "Brimlet Sans.otf", "encrypted") &&
              Write(e, "index.bin", "index") && Write(e + u"\\sub", "deep.bin", "kept") &&
@@ -75,7 +96,7 @@ int main(int argc, char** argv) {
              Write(plugin + u"\\c", "entitlements.xml", "<e/>") &&
              Write(plugin + u"\\u", "update.bin", "kept") && Write(plugin + u"\\w", "work.bin", "kept") &&
              Write(plugin + u"\\t", "t.bin", "kept") && Write(plugin + u"\\x", "x.bin", "kept");
-        for (const char* name : {"Brimlet Sans.otf", "BrimletMono", "Pinned.otf"})
+        for (const char* name : kFontNames)
             ok = vx::RegisterFontFile(&context, vx::JoinUtf8Name(r, name), 2) && ok;
         // A font Windows refuses to delete but lets be moved.
         ok = ok && vx::win::SetFileAttributesW(vx::JoinUtf8Name(r, "Pinned.otf").c_str(),

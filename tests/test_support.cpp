@@ -78,13 +78,8 @@ std::string FontBytes() { return std::string("\x00\x01\x00\x00", 4) + "font-data
 // of an installed family, so a copy of DejaVu Sans gets a fresh six-letter
 // name in its name table (single-byte and UTF-16BE records). Without the
 // DejaVu file the emulation's minimal header serves.
-std::string UniqueFont() {
+std::string RenameFontFamily(std::string font) {
     static std::atomic<int> n{0};
-    std::ifstream in(fs::path("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"), std::ios::binary);
-    if (!in) return FontBytes();
-    std::stringstream s;
-    s << in.rdbuf();
-    std::string font = s.str();
     const auto stamp = std::chrono::system_clock::now().time_since_epoch().count();
     std::string word = "Vx";
     unsigned long long v = static_cast<unsigned long long>(stamp) * 31 + n++;
@@ -99,6 +94,14 @@ std::string UniqueFont() {
     for (char c : word) to16 += std::string(1, '\0') + c;
     replace(from16, to16);
     return font;
+}
+
+std::string UniqueFont() {
+    std::ifstream in(fs::path("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"), std::ios::binary);
+    if (!in) return FontBytes();
+    std::stringstream s;
+    s << in.rdbuf();
+    return RenameFontFamily(s.str());
 }
 
 namespace {

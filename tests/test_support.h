@@ -52,8 +52,11 @@ std::string Name(std::size_t n, char c = 'n');
 // file (Wine wants a real font: see UniqueFont).
 std::string FontBytes();
 
-// A real font of a family no other font has, where DejaVu Sans is installed;
-// otherwise FontBytes().
+// Wine quietly ignores a second copy of an installed family, so a test font
+// gets a family name no other font has: "DejaVu" in its name table (single-
+// byte and UTF-16BE records) becomes a fresh six-letter word.
+std::string RenameFontFamily(std::string font);
+// DejaVu Sans so renamed where it is installed; otherwise FontBytes().
 std::string UniqueFont();
 
 struct Report {
