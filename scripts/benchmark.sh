@@ -48,3 +48,36 @@ for n in "${sizes[@]}"; do
     printf '%8d %12.4f %12.4f %7.2f %10d %14.2f\n' "$n" "$um" "$fm" "$(echo "$um / $fm" | bc -l)" \
         "$peak" "$(echo "$calls / (2 * $n)" | bc -l)"
 done
+
+# The Windows build under Wine against cmd's own delete on the same folders.
+# 32-bit Wine where the kernel runs it, else the 64-bit build under wine64.
+if scripts/wine-works.sh build/windows/uninstall.exe --mode=update >/dev/null 2>&1; then
+    wine=wine arch=win32 build=build/windows
+else
+    wine=/usr/lib/wine/wine64 arch=win64 build=build/windows64
+    cmake --preset windows64 >/dev/null && cmake --build --preset windows64 >/dev/null
+fi
+export WINEPREFIX=$work/prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+"$wine" wineboot -i >/dev/null 2>&1; wineserver -w; wineserver -p
+profile=$WINEPREFIX/drive_c/users/$(id -un)
+win_plugin='C:\users\'"$(id -un)"'\AppData\Roaming\Orvane\Brimlet\plugins\vexaline'
+echo "windows build ($build) under $wine, against cmd /c del"
+printf '%8s %12s %12s %7s\n' N uninstall_s del_s ratio
+for n in "${sizes[@]}"; do
+    [ "$n" -le 10000 ] || continue  # Wine's cmd is slow past that
+    u=() f=()
+    for ((i = 0; i < runs; i++)); do
+        rm -rf "$profile/AppData/Roaming/Orvane"
+        plugin=$profile/AppData/Roaming/Orvane/Brimlet/plugins/vexaline
+        mkdir -p "$plugin/r" "$plugin/e"
+        (cd "$plugin/r" && seq -f 'font%06g.otf' "$n" | xargs touch); (cd "$plugin/e" && seq -f 'data%06g.bin' "$n" | xargs touch)
+        t0=$(now); "$wine" "$build/uninstall.exe"; t1=$(now)
+        u+=("$(echo "$t1 - $t0" | bc)")
+        (cd "$plugin/r" && seq -f 'font%06g.otf' "$n" | xargs touch); (cd "$plugin/e" && seq -f 'data%06g.bin' "$n" | xargs touch)
+        t0=$(now); "$wine" cmd /c del /q "$win_plugin\\r\\*.otf" "$win_plugin\\e\\*" >/dev/null 2>&1; t1=$(now)
+        f+=("$(echo "$t1 - $t0" | bc)")
+    done
+    um=$(printf '%s\n' "${u[@]}" | median) fm=$(printf '%s\n' "${f[@]}" | median)
+    printf '%8d %12.4f %12.4f %7.2f\n' "$n" "$um" "$fm" "$(echo "$um / $fm" | bc -l)"
+done
+wineserver -k
