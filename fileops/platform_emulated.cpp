@@ -333,14 +333,14 @@ bool LooksLikeFont(const std::string& host) {
            !std::memcmp(m, "true", 4) || !std::memcmp(m, "ttcf", 4);
 }
 
-}  // namespace
-
+// "/a/b" -> "C:\a\b", the inverse of HostPath.
 std::u16string FromHostPath(const std::string& hostPath) {
     std::u16string w = u"C:" + FromUtf8(hostPath.data(), hostPath.size());
-    for (auto& c : w)
-        if (c == u'/') c = u'\\';
+    std::replace(w.begin(), w.end(), u'/', u'\\');
     return w;
 }
+
+}  // namespace
 
 namespace backend {
 
