@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -26,17 +27,22 @@
 namespace vx::win {
 
 struct FindSearch {
-    ~FindSearch() {
-        if (dirFd >= 0) close(dirFd);
-    }
-    std::string folder;  // host folder, ending in '/'
-    int dirFd = -1;      // the folder, so entries are looked up by name alone
-    int dots = 0;        // "." and ".." still to come
-    // The listing, sorted: every name (UTF-8, as the host has it) in one
-    // buffer, so a large folder costs a few bytes an entry.
-    std::string text;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> names;  // offset, length
+    ~FindSearch();
+    std::string folder;    // host folder, ending in '/'
+    DIR* dir = nullptr;    // open for the search's life: later batches are read from it,
+                           // and names in the folder are looked up through it
+    int dots = 0;          // "." and ".." still to come
+    bool all = true;       // "*" or "*.*"
+    std::u16string mask;   // otherwise the folded mask: a whole name, or "*" and a suffix
+    // Entries come in name order, a bounded batch at a time. Each batch is
+    // the names that follow the last one reported, read afresh from the
+    // folder, the way an NTFS search resumes after its last name; a folder
+    // of any size costs the same memory.
+    std::vector<std::string> batch;
     std::size_t next = 0;
+    std::string last;      // the last name reported
+    bool started = false;  // whether `last` means anything yet
+    bool more = false;     // the last read had to leave names out
 };
 
 namespace {
@@ -231,6 +237,107 @@ std::u16string FoldCase(std::u16string s) {
     return s;
 }
 
+// --- Folder searches ---
+
+// The order searches report names in: letters compared without case, as
+// Wine and NTFS sort them, then the bytes themselves, so that names differing
+// only in case still have a strict order to resume from.
+bool NameLess(std::string_view x, std::string_view y) {
+    auto fold = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 'a' && u <= 'z' ? u - 32 : u;
+    };
+    const std::size_t n = std::min(x.size(), y.size());
+    for (std::size_t i = 0; i < n; ++i)
+        if (fold(x[i]) != fold(y[i])) return fold(x[i]) < fold(y[i]);
+    if (x.size() != y.size()) return x.size() < y.size();
+    return x < y;
+}
+
+// Names one read of a folder keeps at most; twice this many are held while
+// the read runs.
+constexpr std::size_t kSearchBatch = 8192;
+
+bool MatchesMask(const FindSearch& s, const char* name, std::size_t len) {
+    if (s.all) return true;
+    const std::u16string f = FoldCase(FromUtf8(name, len));
+    if (s.mask.size() > 1 && s.mask[0] == u'*') {
+        const std::size_t k = s.mask.size() - 1;
+        return f.size() >= k && f.compare(f.size() - k, k, s.mask, 1, k) == 0;
+    }
+    return f == s.mask;
+}
+
+// Keeps the `kSearchBatch` smallest names of `batch` and gives the smallest
+// one it dropped: nothing from there on can belong to this batch.
+std::string TrimBatch(std::vector<std::string>& batch) {
+    std::nth_element(batch.begin(), batch.begin() + kSearchBatch, batch.end(), NameLess);
+    std::string bound = std::move(batch[kSearchBatch]);
+    batch.resize(kSearchBatch);
+    return bound;
+}
+
+// Reads the next batch: the smallest names after the last one reported.
+void ReadBatch(FindSearch& s) {
+    s.batch.clear();
+    s.next = 0;
+    s.more = false;
+    std::string bound;
+    rewinddir(s.dir);
+    while (dirent* e = readdir(s.dir)) {
+        const std::string_view name = e->d_name;
+        if (name == "." || name == "..") continue;
+        if (s.started && !NameLess(s.last, name)) continue;
+        if (s.more && !NameLess(name, bound)) continue;
+        if (!MatchesMask(s, name.data(), name.size())) continue;
+        s.batch.emplace_back(name);
+        if (s.batch.size() == 2 * kSearchBatch) {
+            bound = TrimBatch(s.batch);
+            s.more = true;
+        }
+    }
+    if (s.batch.size() > kSearchBatch) {
+        TrimBatch(s.batch);
+        s.more = true;
+    }
+    std::sort(s.batch.begin(), s.batch.end(), NameLess);
+}
+
+std::vector<FindSearch*>& OpenSearches() {
+    static std::vector<FindSearch*> searches;
+    return searches;
+}
+
+// A name directly inside a folder that an open search holds is looked up
+// through the search's own handle: one step for the system instead of the
+// whole path, and no way for a swapped folder on the path to lead the call
+// elsewhere. Gives the handle and the name, or -1.
+int OpenFolderOf(const std::string& host, std::string& name) {
+    const auto slash = host.rfind('/');
+    if (slash == std::string::npos || slash + 1 == host.size()) return -1;
+    for (auto it = OpenSearches().rbegin(); it != OpenSearches().rend(); ++it) {
+        const std::string& folder = (*it)->folder;
+        if (folder.size() == slash + 1 && host.compare(0, slash + 1, folder) == 0) {
+            name = host.substr(slash + 1);
+            return dirfd((*it)->dir);
+        }
+    }
+    return -1;
+}
+
+// lstat, through an open search's handle where one holds the folder.
+int LinkStat(const std::string& host, struct stat* st) {
+    std::string name;
+    const int fd = OpenFolderOf(host, name);
+    return fd >= 0 ? fstatat(fd, name.c_str(), st, AT_SYMLINK_NOFOLLOW) : lstat(host.c_str(), st);
+}
+
+int Unlink(const std::string& host) {
+    std::string name;
+    const int fd = OpenFolderOf(host, name);
+    return fd >= 0 ? unlinkat(fd, name.c_str(), 0) : unlink(host.c_str());
+}
+
 // --- Path canonicalisation as the shell does it ---
 
 std::size_t RootLength(const std::u16string& s) {
@@ -341,6 +448,12 @@ std::u16string FromHostPath(const std::string& hostPath) {
 }
 
 }  // namespace
+
+FindSearch::~FindSearch() {
+    auto& open = OpenSearches();
+    open.erase(std::remove(open.begin(), open.end(), this), open.end());
+    if (dir) closedir(dir);
+}
 
 namespace backend {
 
@@ -480,40 +593,14 @@ FindHandle FindFirstFileW(const WCHAR* pattern, FindData* data) {
         Fail(errno == ENOTDIR ? kErrorDirectory : errno == ENOENT ? kErrorPathNotFound : FromErrno(errno, dir));
         return nullptr;
     }
-    bool all = mask == u"*" || mask == u"*.*";
-    std::u16string suffix = mask.size() > 1 && mask[0] == u'*' ? FoldCase(mask.substr(1)) : u"";
     auto* search = new FindSearch;
+    search->dir = d;
     search->folder = dir.back() == '/' ? dir : dir + "/";
-    search->dirFd = open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    while (dirent* e = readdir(d)) {
-        const char* n = e->d_name;
-        if (!std::strcmp(n, ".") || !std::strcmp(n, "..")) continue;
-        const std::size_t len = std::strlen(n);
-        if (!all) {
-            std::u16string f = FoldCase(FromUtf8(n, len));
-            if (suffix.empty() ? f != FoldCase(mask)
-                               : f.size() < suffix.size() ||
-                                     f.compare(f.size() - suffix.size(), suffix.size(), suffix) != 0)
-                continue;
-        }
-        search->names.emplace_back(static_cast<std::uint32_t>(search->text.size()),
-                                   static_cast<std::uint32_t>(len));
-        search->text.append(n, len);
-    }
-    closedir(d);
-    search->text.shrink_to_fit();
-    search->names.shrink_to_fit();
-    // Windows gives no order; Wine gives this one (letters compared without
-    // case), and tests need one.
-    const std::string& text = search->text;
-    std::sort(search->names.begin(), search->names.end(), [&](const auto& x, const auto& y) {
-        auto fold = [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; };
-        return std::lexicographical_compare(
-            text.begin() + x.first, text.begin() + x.first + x.second, text.begin() + y.first,
-            text.begin() + y.first + y.second,
-            [&](char a, char b) { return fold(static_cast<unsigned char>(a)) < fold(static_cast<unsigned char>(b)); });
-    });
-    search->dots = all && !atRoot ? 2 : 0;
+    search->all = mask == u"*" || mask == u"*.*";
+    search->mask = search->all ? u"" : FoldCase(mask);
+    search->dots = search->all && !atRoot ? 2 : 0;
+    OpenSearches().push_back(search);
+    ReadBatch(*search);
     if (!backend::FindNextFileW(search, data)) {
         delete search;
         Fail(kErrorFileNotFound);
@@ -539,16 +626,20 @@ BOOL FindNextFileW(FindHandle h, FindData* data) {
         emit(h->dots-- == 2 ? u"." : u"..", kAttrDirectory);
         return 1;
     }
-    while (h->next < h->names.size()) {
-        const auto [offset, length] = h->names[h->next++];
-        const std::string name = h->text.substr(offset, length);
+    for (;;) {
+        if (h->next == h->batch.size()) {
+            if (!h->more) break;
+            ReadBatch(*h);
+            if (h->batch.empty()) break;
+        }
+        std::string& name = h->batch[h->next++];
+        h->last.swap(name);
+        h->started = true;
         struct stat lst {};
-        const int r = h->dirFd >= 0 ? fstatat(h->dirFd, name.c_str(), &lst, AT_SYMLINK_NOFOLLOW)
-                                    : lstat((h->folder + name).c_str(), &lst);
-        if (r != 0) continue;
+        if (fstatat(dirfd(h->dir), h->last.c_str(), &lst, AT_SYMLINK_NOFOLLOW) != 0) continue;
         // Only a link needs its full path, to look at what it points to.
-        const std::string host = S_ISLNK(lst.st_mode) ? h->folder + name : std::string();
-        emit(FromUtf8(name.data(), name.size()), AttributesOf(host, lst, name));
+        const std::string host = S_ISLNK(lst.st_mode) ? h->folder + h->last : std::string();
+        emit(FromUtf8(h->last.data(), h->last.size()), AttributesOf(host, lst, h->last));
         return 1;
     }
     Fail(kErrorNoMoreFiles);
@@ -571,7 +662,7 @@ DWORD GetFileAttributesW(const WCHAR* path) {
         Fail(path && *path ? kErrorPathNotFound : kErrorFileNotFound);
         return kInvalidFileAttributes;
     }
-    if (lstat(host.c_str(), &lst) != 0) {
+    if (LinkStat(host, &lst) != 0) {
         Fail(FromErrno(errno, host));
         return kInvalidFileAttributes;
     }
@@ -607,7 +698,7 @@ BOOL DeleteFileW(const WCHAR* path) {
         Fail(kErrorPathNotFound);
         return 0;
     }
-    if (lstat(host.c_str(), &lst) != 0) {
+    if (LinkStat(host, &lst) != 0) {
         Fail(FromErrno(errno, host));
         return 0;
     }
@@ -619,7 +710,7 @@ BOOL DeleteFileW(const WCHAR* path) {
         Fail(kErrorAccessDenied);
         return 0;
     }
-    if (unlink(host.c_str()) != 0) {
+    if (Unlink(host) != 0) {
         Fail(FromErrno(errno, host));
         return 0;
     }

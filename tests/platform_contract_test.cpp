@@ -2,7 +2,9 @@
 // against the real implementation (Wine) and the emulation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 
 #include "fileops/platform.h"
@@ -123,6 +125,44 @@ TEST_F(FileSystemContract, FindListsDotsThenEntriesThenEndsWith18) {
     EXPECT_TRUE(attrs[0] & kAttrDirectory);
     EXPECT_FALSE(attrs[2] & kAttrDirectory);
     EXPECT_TRUE(attrs[4] & kAttrDirectory);
+}
+
+// The walker deletes each file as it is reported; a folder far larger than
+// any one read of it must still give every name once, in order, and the
+// calls made on names inside the searched folder must act on those names.
+TEST_F(FileSystemContract, LargeFolderListsEveryNameOnceWhileItEmpties) {
+    constexpr int kFiles = 9000;
+    t.Dir("big");
+    for (int i = kFiles - 1; i >= 0; --i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "big/f%05d", i);
+        t.File(name);
+    }
+    t.ReadOnly("big/f01234");
+    FindData fd;
+    FindHandle h = FindFirstFileW((t.Win("big") + u"\\*").c_str(), &fd);
+    ASSERT_NE(h, nullptr);
+    std::vector<std::u16string> names;
+    do {
+        const std::u16string name = fd.fileName;
+        if (name == u"." || name == u"..") continue;
+        names.push_back(name);
+        const std::u16string path = t.Win("big") + u"\\" + name;
+        if (name == u"f01234") {
+            EXPECT_TRUE(GetFileAttributesW(path.c_str()) & kAttrReadOnly);
+            EXPECT_FALSE(DeleteFileW(path.c_str()));
+            EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+        } else {
+            EXPECT_FALSE(GetFileAttributesW(path.c_str()) & kAttrReadOnly);
+            EXPECT_TRUE(DeleteFileW(path.c_str())) << WideToUtf8(name);
+        }
+    } while (FindNextFileW(h, &fd));
+    EXPECT_EQ(GetLastError(), kErrorNoMoreFiles);
+    EXPECT_TRUE(FindClose(h));
+    ASSERT_EQ(names.size(), std::size_t{kFiles});
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+    EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end());
+    EXPECT_EQ(t.List("big"), std::vector<std::string>{"f01234"});
 }
 
 TEST_F(FileSystemContract, FindFailuresCarryTheirCodes) {

@@ -1,0 +1,76 @@
+// What only the host emulation can be asked: a host file system may hold
+// names that Windows would treat as one.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+
+#include "fileops/platform.h"
+#include "tests/test_support.h"
+
+namespace vx::test {
+namespace {
+
+using namespace vx::win;
+
+// Searches are read a bounded batch at a time and resume after the last name
+// reported; names equal but for case must not be lost at a batch boundary.
+TEST(EmulatedSearch, NamesDifferingOnlyInCaseSurviveABatchBoundary) {
+    TempTree t;
+    constexpr int kPairs = 4200;
+    // One name ahead of the pairs moves every batch boundary into a pair.
+    t.File("d/e");
+    for (int i = 0; i < kPairs; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "d/f%05d", i);
+        t.File(name);
+        std::snprintf(name, sizeof name, "d/F%05d", i);
+        t.File(name);
+    }
+    FindData fd;
+    FindHandle h = FindFirstFileW((t.Win("d") + u"\\*").c_str(), &fd);
+    ASSERT_NE(h, nullptr);
+    std::set<std::u16string> seen;
+    std::size_t reported = 0;
+    do {
+        const std::u16string name = fd.fileName;
+        if (name == u"." || name == u"..") continue;
+        ++reported;
+        seen.insert(name);
+        EXPECT_TRUE(DeleteFileW((t.Win("d") + u"\\" + name).c_str()));
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    EXPECT_EQ(reported, std::size_t{2 * kPairs + 1});
+    EXPECT_EQ(seen.size(), std::size_t{2 * kPairs + 1});
+    EXPECT_TRUE(t.List("d").empty());
+}
+
+// A name created after the search has passed its place is not reported; one
+// created ahead of it is, once the search reads the folder again.
+TEST(EmulatedSearch, LaterReadsSeeOnlyNamesAheadOfTheSearch) {
+    TempTree t;
+    constexpr int kFiles = 9000;
+    for (int i = 0; i < kFiles; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "d/m%05d", i);
+        t.File(name);
+    }
+    FindData fd;
+    FindHandle h = FindFirstFileW((t.Win("d") + u"\\*").c_str(), &fd);
+    ASSERT_NE(h, nullptr);
+    std::set<std::u16string> seen;
+    while (FindNextFileW(h, &fd)) {
+        seen.insert(fd.fileName);
+        if (std::u16string(fd.fileName) == u"m00100") {
+            t.File("d/a_behind");
+            t.File("d/z_ahead");
+        }
+    }
+    FindClose(h);
+    EXPECT_EQ(seen.count(u"a_behind"), 0u);
+    EXPECT_EQ(seen.count(u"z_ahead"), 1u);
+    EXPECT_EQ(seen.size(), std::size_t{kFiles + 2});  // ".." and z_ahead
+}
+
+}  // namespace
+}  // namespace vx::test
