@@ -7,26 +7,10 @@
 # fresh Wine prefix, whose user profile is the profile.
 set -uo pipefail
 mode=$1 uninstall=$2 sample=$3
-work=$(mktemp -d)
-trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
+work=$(mktemp -d) wine=${4:-}
 export VXEMU_FONT_TABLE=$work/fonts VXEMU_BROADCAST_LOG=$work/broadcasts
-# VX_E2E_WRAPPER runs the program under a checker (valgrind, for one).
-read -r -a runner <<<"${VX_E2E_WRAPPER:-}"
-if [ "$mode" = windows ]; then
-    export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    runner=("$4")
-    "$4" wineboot -i >/dev/null 2>&1; wineserver -w
-    trap 'wineserver -k; chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
-    HOME=$WINEPREFIX/drive_c/users/$(id -un)
-else
-    export HOME=$work/home
-fi
-native() { [ "$mode" = native ]; }
-failures=0 checks=0
-check() {  # check NAME COMMAND...
-    checks=$((checks + 1))
-    if "${@:2}"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi
-}
+# shellcheck source=tests/e2e_common.sh
+. "$(dirname "$0")/e2e_common.sh"
 
 fresh_profile() {
     if native; then
@@ -135,5 +119,4 @@ if native; then
     check "unresolvable known folders: exit 0" test "$status" -eq 0
 fi
 
-echo "$((checks - failures)) passed, $failures failed"
-[ "$failures" -eq 0 ]
+summary

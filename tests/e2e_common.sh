@@ -1,0 +1,33 @@
+# Sourced by the end-to-end scripts, after they set `mode` (native or
+# windows), `work` (a temporary folder they own) and, for windows, `wine`.
+# The native build runs with HOME in `work`; a Windows build runs in a fresh
+# Wine prefix there, whose user profile becomes HOME. Gives `runner` (what
+# to run a program with), `native`, `check` and `summary`.
+
+# VX_E2E_WRAPPER runs the program under a checker (valgrind, for one).
+read -r -a runner <<<"${VX_E2E_WRAPPER:-}"
+trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
+if [ "$mode" = windows ]; then
+    # No menu builder: it would write desktop entries into the profile.
+    export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    runner=("$wine")
+    "$wine" wineboot -i >/dev/null 2>&1; wineserver -w
+    trap 'wineserver -k; chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
+    HOME=$WINEPREFIX/drive_c/users/$(id -un)
+else
+    HOME=$work/home
+fi
+export HOME
+
+native() { [ "$mode" = native ]; }
+
+failures=0 checks=0
+check() {  # check NAME COMMAND...
+    checks=$((checks + 1))
+    if "${@:2}"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi
+}
+
+summary() {
+    echo "$((checks - failures)) passed, $failures failed"
+    [ "$failures" -eq 0 ]
+}
