@@ -311,14 +311,15 @@ std::vector<FindSearch*>& OpenSearches() {
 // A name directly inside a folder that an open search holds is looked up
 // through the search's own handle: one step for the system instead of the
 // whole path, and no way for a swapped folder on the path to lead the call
-// elsewhere. Gives the handle and the name, or -1.
-int OpenFolderOf(const std::string& host, std::string& name) {
+// elsewhere. Gives the handle and sets `name` to the name's place in `host`,
+// or gives -1.
+int OpenFolderOf(const std::string& host, const char*& name) {
     const auto slash = host.rfind('/');
     if (slash == std::string::npos || slash + 1 == host.size()) return -1;
     for (auto it = OpenSearches().rbegin(); it != OpenSearches().rend(); ++it) {
         const std::string& folder = (*it)->folder;
         if (folder.size() == slash + 1 && host.compare(0, slash + 1, folder) == 0) {
-            name = host.substr(slash + 1);
+            name = host.c_str() + slash + 1;
             return dirfd((*it)->dir);
         }
     }
@@ -327,15 +328,15 @@ int OpenFolderOf(const std::string& host, std::string& name) {
 
 // lstat, through an open search's handle where one holds the folder.
 int LinkStat(const std::string& host, struct stat* st) {
-    std::string name;
+    const char* name = nullptr;
     const int fd = OpenFolderOf(host, name);
-    return fd >= 0 ? fstatat(fd, name.c_str(), st, AT_SYMLINK_NOFOLLOW) : lstat(host.c_str(), st);
+    return fd >= 0 ? fstatat(fd, name, st, AT_SYMLINK_NOFOLLOW) : lstat(host.c_str(), st);
 }
 
 int Unlink(const std::string& host) {
-    std::string name;
+    const char* name = nullptr;
     const int fd = OpenFolderOf(host, name);
-    return fd >= 0 ? unlinkat(fd, name.c_str(), 0) : unlink(host.c_str());
+    return fd >= 0 ? unlinkat(fd, name, 0) : unlink(host.c_str());
 }
 
 // --- Path canonicalisation as the shell does it ---
