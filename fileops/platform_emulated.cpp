@@ -350,14 +350,15 @@ std::size_t RootLength(const std::u16string& s) {
 
 std::u16string Canonicalize(const std::u16string& s) {
     if (s.empty()) return u"\\";
-    std::size_t root = RootLength(s);
-    std::vector<std::u16string> parts;
-    std::u16string rest = s.substr(root);
+    const std::size_t root = RootLength(s);
+    // Views into `s`: a path is canonicalised once per file a walk visits.
+    std::vector<std::u16string_view> parts;
+    const std::u16string_view rest = std::u16string_view(s).substr(root);
     std::size_t start = 0;
     while (true) {
-        std::size_t bs = rest.find(u'\\', start);
-        std::u16string seg = rest.substr(start, bs == std::u16string::npos ? std::u16string::npos : bs - start);
-        bool last = bs == std::u16string::npos;
+        const std::size_t bs = rest.find(u'\\', start);
+        const bool last = bs == std::u16string_view::npos;
+        const std::u16string_view seg = rest.substr(start, last ? std::u16string_view::npos : bs - start);
         if (seg == u"." && !last) {
             // a "." in the middle goes; a trailing one stays
         } else if (seg == u"..") {
@@ -373,6 +374,7 @@ std::u16string Canonicalize(const std::u16string& s) {
         start = bs + 1;
     }
     std::u16string out = s.substr(0, root);
+    out.reserve(s.size());
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (i) out += u'\\';
         out += parts[i];
