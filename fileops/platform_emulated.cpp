@@ -198,7 +198,7 @@ DWORD FromErrno(int e, const std::string& host) {
 // in folders, which a profile does not have.
 constexpr mode_t kHiddenBit = S_ISVTX;
 
-DWORD AttributesOf(const std::string& host, const struct stat& lst, const std::string& name) {
+DWORD AttributesOf(const std::string& host, const struct stat& lst, std::string_view name) {
     DWORD a = 0;
     struct stat st = lst;
     if (S_ISLNK(lst.st_mode)) {
@@ -217,9 +217,9 @@ DWORD AttributesOf(const std::string& host, const struct stat& lst, const std::s
     return a;
 }
 
-std::string BaseName(const std::string& host) {
-    auto s = host.find_last_of('/');
-    return s == std::string::npos ? host : host.substr(s + 1);
+std::string_view BaseName(const std::string& host) {
+    const auto s = host.find_last_of('/');
+    return s == std::string::npos ? std::string_view(host) : std::string_view(host).substr(s + 1);
 }
 
 bool IsReadOnlyFile(const struct stat& lst) {

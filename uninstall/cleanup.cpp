@@ -1,5 +1,7 @@
 #include "uninstall/cleanup.h"
 
+#include <utility>
+
 #include "context/plugin_context.h"
 #include "fileops/fileops.h"
 #include "fonts/fonts.h"
@@ -60,10 +62,10 @@ bool FontEntryCallback(void* context, WideString path) {
         case PluginFileKind::Font:
             // The file goes whether or not the font table let go of it.
             UnregisterFontFile(ctx, path);
-            DeleteFileOrRename(path);
+            DeleteFileOrRename(std::move(path));
             break;
         case PluginFileKind::Temporary:
-            TryDeleteFile(path);
+            TryDeleteFile(std::move(path));
             break;
         case PluginFileKind::Other:
             break;
