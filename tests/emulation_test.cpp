@@ -2,7 +2,6 @@
 // names that Windows would treat as one.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <set>
 
 #include "fileops/platform.h"
@@ -20,13 +19,8 @@ TEST(EmulatedSearch, NamesDifferingOnlyInCaseSurviveABatchBoundary) {
     constexpr int kPairs = 4200;
     // One name ahead of the pairs moves every batch boundary into a pair.
     t.File("d/e");
-    for (int i = 0; i < kPairs; ++i) {
-        char name[16];
-        std::snprintf(name, sizeof name, "d/f%05d", i);
-        t.File(name);
-        std::snprintf(name, sizeof name, "d/F%05d", i);
-        t.File(name);
-    }
+    NumberedFiles(t, "d/f%05d", kPairs);
+    NumberedFiles(t, "d/F%05d", kPairs);
     FindData fd;
     FindHandle h = FindFirstFileW((t.Win("d") + u"\\*").c_str(), &fd);
     ASSERT_NE(h, nullptr);
@@ -50,11 +44,7 @@ TEST(EmulatedSearch, NamesDifferingOnlyInCaseSurviveABatchBoundary) {
 TEST(EmulatedSearch, LaterReadsSeeOnlyNamesAheadOfTheSearch) {
     TempTree t;
     constexpr int kFiles = 9000;
-    for (int i = 0; i < kFiles; ++i) {
-        char name[16];
-        std::snprintf(name, sizeof name, "d/m%05d", i);
-        t.File(name);
-    }
+    NumberedFiles(t, "d/m%05d", kFiles);
     FindData fd;
     FindHandle h = FindFirstFileW((t.Win("d") + u"\\*").c_str(), &fd);
     ASSERT_NE(h, nullptr);

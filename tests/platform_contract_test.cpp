@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <ctime>
 
 #include "fileops/platform.h"
@@ -132,12 +131,7 @@ TEST_F(FileSystemContract, FindListsDotsThenEntriesThenEndsWith18) {
 // calls made on names inside the searched folder must act on those names.
 TEST_F(FileSystemContract, LargeFolderListsEveryNameOnceWhileItEmpties) {
     constexpr int kFiles = 9000;
-    t.Dir("big");
-    for (int i = kFiles - 1; i >= 0; --i) {
-        char name[16];
-        std::snprintf(name, sizeof name, "big/f%05d", i);
-        t.File(name);
-    }
+    NumberedFiles(t, "big/f%05d", kFiles);
     t.ReadOnly("big/f01234");
     FindData fd;
     FindHandle h = FindFirstFileW((t.Win("big") + u"\\*").c_str(), &fd);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -68,6 +69,14 @@ std::vector<std::string> TempTree::List(const std::string& rel) const {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+void NumberedFiles(const TempTree& t, const char* format, int count) {
+    for (int i = count - 1; i >= 0; --i) {
+        char name[256];
+        std::snprintf(name, sizeof name, format, i);
+        t.File(name);
+    }
 }
 
 std::string Name(std::size_t n, char c) { return std::string(n, c); }

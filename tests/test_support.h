@@ -45,6 +45,10 @@ private:
 
 WideString ToWin(const fs::path& host);
 
+// Files named by a printf format with one number, 0 to count - 1, made last
+// first so that the order they were made in is never the order of their names.
+void NumberedFiles(const TempTree& t, const char* format, int count);
+
 // A name of n characters.
 std::string Name(std::size_t n, char c = 'n');
 
