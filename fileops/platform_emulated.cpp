@@ -258,9 +258,9 @@ bool NameLess(std::string_view x, std::string_view y) {
 // the read runs.
 constexpr std::size_t kSearchBatch = 8192;
 
-bool MatchesMask(const FindSearch& s, const char* name, std::size_t len) {
+bool MatchesMask(const FindSearch& s, std::string_view name) {
     if (s.all) return true;
-    const std::u16string f = FoldCase(FromUtf8(name, len));
+    const std::u16string f = FoldCase(FromUtf8(name.data(), name.size()));
     if (s.mask.size() > 1 && s.mask[0] == u'*') {
         const std::size_t k = s.mask.size() - 1;
         return f.size() >= k && f.compare(f.size() - k, k, s.mask, 1, k) == 0;
@@ -289,7 +289,7 @@ void ReadBatch(FindSearch& s) {
         if (name == "." || name == "..") continue;
         if (s.started && !NameLess(s.last, name)) continue;
         if (s.more && !NameLess(name, bound)) continue;
-        if (!MatchesMask(s, name.data(), name.size())) continue;
+        if (!MatchesMask(s, name)) continue;
         s.batch.emplace_back(name);
         if (s.batch.size() == 2 * kSearchBatch) {
             bound = TrimBatch(s.batch);
