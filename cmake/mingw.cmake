@@ -1,12 +1,7 @@
-# Cross build with mingw-w64. VX_MINGW_TRIPLE picks the target:
-# i686-w64-mingw32 (the product) or x86_64-w64-mingw32.
-set(VX_MINGW_TRIPLE "i686-w64-mingw32" CACHE STRING "mingw-w64 target triple")
+# Cross build of the product with mingw-w64 for 32-bit Windows.
 set(CMAKE_SYSTEM_NAME Windows)
-if(VX_MINGW_TRIPLE MATCHES "^x86_64")
-  set(CMAKE_SYSTEM_PROCESSOR AMD64)
-else()
-  set(CMAKE_SYSTEM_PROCESSOR x86)
-endif()
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(VX_MINGW_TRIPLE i686-w64-mingw32)
 # The -posix variants: the -win32 ones lack std::mutex, which GoogleTest needs.
 set(CMAKE_C_COMPILER ${VX_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${VX_MINGW_TRIPLE}-g++-posix)
@@ -15,4 +10,3 @@ set(CMAKE_FIND_ROOT_PATH /usr/${VX_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)

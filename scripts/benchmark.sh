@@ -51,15 +51,11 @@ for n in "${sizes[@]}"; do
         "$peak" "$(echo "$calls / (2 * $n)" | bc -l)"
 done
 
-# The Windows build under Wine against cmd's own delete on the same folders.
-# 32-bit Wine where the kernel runs it, else the 64-bit build under wine64.
-if scripts/wine-works.sh build/windows/uninstall.exe --mode=update >/dev/null 2>&1; then
-    wine=wine arch=win32 build=build/windows
-else
-    wine=/usr/lib/wine/wine64 arch=win64 build=build/windows64
-    cmake --preset windows64 >/dev/null && cmake --build --preset windows64 >/dev/null
-fi
-export WINEPREFIX=$work/prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The 32-bit product under Wine in WoW64 mode (as on 64-bit Windows, where
+# most users run it) against cmd's own delete on the same folders.
+cmake --preset windows >/dev/null && cmake --build --preset windows >/dev/null
+export VX_WINE_MODE=wow64 WINEPREFIX=$work/prefix WINEDEBUG=-all
+wine=$PWD/cmake/wine-run.sh build=build/windows
 "$wine" wineboot -i >/dev/null 2>&1; wineserver -w; wineserver -p
 profile=$WINEPREFIX/drive_c/users/$(id -un)
 win_plugin='C:\users\'"$(id -un)"'\AppData\Roaming\Orvane\Brimlet\plugins\vexaline'
@@ -80,7 +76,7 @@ del_args() {
         if [ "$folder" = r ]; then printf '%s\n' "$win_plugin\\r\\*.otf"; else printf '%s\n' "$win_plugin\\e\\*"; fi
     done
 }
-echo "windows build ($build) under $wine, against cmd /c del"
+echo "32-bit windows build under Wine in $VX_WINE_MODE mode, against cmd /c del"
 echo "(r: font files, each also given an attribute query and a font-table call; e: other files)"
 printf '%8s %-8s %12s %12s %7s\n' N folders uninstall_s del_s ratio
 for n in "${sizes[@]}"; do

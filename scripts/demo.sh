@@ -2,7 +2,7 @@
 # The program's main job, shown: builds it, lays out a sample installation of
 # the plugin in a fresh profile, and runs the uninstaller on it, first in
 # update mode (nothing changes), then for real. The native build runs with a
-# temporary HOME; the Windows build in a fresh Wine prefix, where Wine can run.
+# temporary HOME; the 32-bit Windows product in a fresh Wine prefix.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export LANG=C.UTF-8
@@ -41,20 +41,14 @@ HOME=$home show native "$home" build/native/uninstall
 echo "public fonts left in the font table: $(grep -c . "$VXEMU_FONT_TABLE" || true)"
 
 cmake --preset windows >/dev/null && cmake --build --preset windows >/dev/null
-export WINEPREFIX=$work/wineprefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-title=windows build=build/windows wine=wine
-if ! reason=$(scripts/wine-works.sh build/windows/uninstall.exe --mode=update); then
-    # The same sources for 64-bit Windows run under 64-bit Wine, which needs
-    # no 32-bit support from the kernel.
-    echo "== windows (32-bit): not shown: $reason"
-    cmake --preset windows64 >/dev/null && cmake --build --preset windows64 >/dev/null
-    export WINEARCH=win64
-    title="windows (the same sources built for 64-bit, under wine64)" build=build/windows64
-    wine=/usr/lib/wine/wine64
-fi
+# The 32-bit product: under Wine's classic 32-bit loader where the kernel runs
+# 32-bit programs, else in WoW64 mode, as on 64-bit Windows.
+if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then mode=classic; else mode=wow64; fi
+export VX_WINE_MODE=$mode WINEPREFIX=$work/wineprefix WINEDEBUG=-all
+wine=cmake/wine-run.sh
 "$wine" wineboot -i >/dev/null 2>&1; wineserver -w
 profile="$WINEPREFIX/drive_c/users/$(id -un)"
-"$wine" $build/make_sample_profile.exe /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+"$wine" build/windows/make_sample_profile.exe /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 before=$(tree "$profile")
-show "$title" "$profile" "$wine" $build/uninstall.exe
+show "windows: the 32-bit uninstall.exe under Wine in $mode mode" "$profile" "$wine" build/windows/uninstall.exe
 wineserver -k

@@ -8,7 +8,7 @@ SUDO=""
 
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
-for p in cmake ninja-build g++ libgtest-dev libgmock-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 \
+for p in cmake ninja-build g++ libgtest-dev libgmock-dev g++-mingw-w64-i686 wine wine32:i386 wine64 \
          libxml2-utils file fonts-dejavu-core binutils-mingw-w64-i686 valgrind clang libclang-rt-14-dev time strace bc; do
     have "$p" || need+=("$p")
 done

@@ -1,5 +1,6 @@
 # Sourced by the end-to-end scripts, after they set `mode` (native or
-# windows), `work` (a temporary folder they own) and, for windows, `wine`.
+# windows), `work` (a temporary folder they own) and, for windows, `wine`
+# (cmake/wine-run.sh, which runs in the mode VX_WINE_MODE names).
 # The native build runs with HOME in `work`; a Windows build runs in a fresh
 # Wine prefix there, whose user profile becomes HOME. Gives `runner` (what
 # to run a program with), `native`, `check` and `summary`.

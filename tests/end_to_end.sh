@@ -2,7 +2,7 @@
 # Runs the built uninstaller as a user would, on a real profile laid out by
 # make_sample_profile, and compares the whole profile before and after.
 # Usage: end_to_end.sh native UNINSTALL MAKE_SAMPLE_PROFILE
-#        end_to_end.sh windows UNINSTALL.exe MAKE_SAMPLE_PROFILE.exe WINE
+#        end_to_end.sh windows UNINSTALL.exe MAKE_SAMPLE_PROFILE.exe WINE-RUN
 # The native build runs with a temporary HOME; a Windows build runs in a
 # fresh Wine prefix, whose user profile is the profile.
 set -uo pipefail

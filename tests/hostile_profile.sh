@@ -5,7 +5,7 @@
 # file, and a folder of 10,000 files. The run must exit 0 and leave
 # everything outside the plugin's folders as it was.
 # Usage: hostile_profile.sh native UNINSTALL
-#        hostile_profile.sh windows UNINSTALL.exe WINE
+#        hostile_profile.sh windows UNINSTALL.exe WINE-RUN
 set -uo pipefail
 mode=$1 uninstall=$2
 work=$(mktemp -d) wine=${3:-}
