@@ -154,6 +154,16 @@ std::string HostPath(const WCHAR* p) {
     if (n < 2 || (p[0] != u'C' && p[0] != u'c') || p[1] != u':') return {};
     if (n == 2) return "/";
     if (p[2] != u'\\') return {};
+    // Win32 drops the dots and spaces that end a path's last part: "x.ttf "
+    // and "x.ttf." name "x.ttf". Whole "." and ".." parts are steps instead.
+    std::size_t last = n;
+    while (last > 0 && p[last - 1] != u'\\') --last;
+    const std::u16string_view part(p + last, n - last);
+    if (part != u"." && part != u"..") {
+        while (n > last && (p[n - 1] == u'.' || p[n - 1] == u' ')) --n;
+        // "C:\a\..." is left naming the folder itself.
+        if (n == last && part.size() && n > 3) --n;
+    }
     // One conversion, one allocation: separators turn into '/' on the way.
     std::string host = ToUtf8(p + 2, n - 2);
     std::replace(host.begin(), host.end(), '\\', '/');
@@ -188,6 +198,7 @@ DWORD FromErrno(int e, const std::string& host) {
         case ETXTBSY: return kErrorSharingViolation;
         case ENAMETOOLONG: return kErrorInvalidName;
         case ENOMEM: return kErrorNotEnoughMemory;
+        case EINVAL: return kErrorInvalidParameter;  // a folder moved into itself
         default: return kErrorAccessDenied;
     }
 }
@@ -341,47 +352,75 @@ int Unlink(const std::string& host) {
 
 // --- Path canonicalisation as the shell does it ---
 
-std::size_t RootLength(const std::u16string& s) {
-    if (s.size() >= 2 && s[1] == u':') return s.size() >= 3 && s[2] == u'\\' ? 3 : 2;
-    if (s.size() >= 2 && s[0] == u'\\' && s[1] == u'\\') return 2;
-    if (!s.empty() && s[0] == u'\\') return 1;
-    return 0;
+// Wine's reading, which its shell code means to share with Windows: a "\.."
+// steps up a folder whatever follows the two dots, so "C:\a\b\..x" is
+// "C:\ax"; ".\" parts go; a step up at a drive's root takes the root's
+// backslash ("C:\..x" is "C:x") unless nothing else is left.
+bool IsUncServerShare(const std::u16string& s) {
+    if (s.size() < 2 || s[0] != u'\\' || s[1] != u'\\') return false;
+    return std::count(s.begin() + 2, s.end(), u'\\') == 1;
 }
 
-std::u16string Canonicalize(const std::u16string& s) {
-    if (s.empty()) return u"\\";
-    const std::size_t root = RootLength(s);
-    // Views into `s`: a path is canonicalised once per file a walk visits.
-    std::vector<std::u16string_view> parts;
-    const std::u16string_view rest = std::u16string_view(s).substr(root);
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t bs = rest.find(u'\\', start);
-        const bool last = bs == std::u16string_view::npos;
-        const std::u16string_view seg = rest.substr(start, last ? std::u16string_view::npos : bs - start);
-        if (seg == u"." && !last) {
-            // a "." in the middle goes; a trailing one stays
-        } else if (seg == u"..") {
-            if (!parts.empty() && parts.back() != u"..") {
-                parts.pop_back();
-            } else if (root == 0) {
-                parts.push_back(seg);
+std::u16string Canonicalize(const std::u16string& src) {
+    if (src.empty()) return u"\\";
+    std::u16string dst;
+    dst.reserve(src.size() + 1);
+    std::size_t i = 0;
+    if (src[0] == u'\\') {
+        dst += src[i++];
+    } else if (src.size() >= 2 && src[1] == u':') {
+        dst += src.substr(0, 2);
+        i = 2;
+        if (i < src.size() && src[i] == u'\\') dst += src[i++];
+    }
+    const auto at = [&](std::size_t k) { return k < src.size() ? src[k] : u'\0'; };
+    while (i < src.size()) {
+        if (src[i] == u'.' && at(i + 1) == u'\\' &&
+            (i == 0 || src[i - 1] == u'\\' || src[i - 1] == u':')) {
+            i += 2;
+        } else if (src[i] == u'.' && at(i + 1) == u'.' && !dst.empty() && dst.back() == u'\\') {
+            std::size_t d = dst.size();
+            if (d > 1 && (dst[d - 2] != u'\\' || d > 2)) {
+                if (dst[d - 2] == u':' && (d > 3 || (d >= 3 && dst[d - 3] == u':'))) {
+                    std::size_t k = d - 2;
+                    while (k > 0 && dst[k] != u'\\') --k;
+                    d = dst[k] == u'\\' ? k + 1 : 0;
+                } else if (dst[d - 2] != u':' && !IsUncServerShare(dst)) {
+                    d -= 2;
+                }
             }
+            // Back to the backslash before the part being left.
+            while (d > 0 && (d >= dst.size() || dst[d] != u'\\')) --d;
+            dst.resize(d);
+            if (d == 0) {
+                dst += u'\\';
+                ++i;
+            }
+            i += 2;
         } else {
-            parts.push_back(seg);
+            dst += src[i++];
         }
-        if (last) break;
-        start = bs + 1;
     }
-    std::u16string out = s.substr(0, root);
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i) out += u'\\';
-        out += parts[i];
-    }
-    if (out.empty() && root == 0) return u"\\";
-    return out;
+    if (dst.size() == 2 && dst[1] == u':') dst += u'\\';
+    return dst;
 }
+
+bool IsRelative(const std::u16string& s) {
+    return s.empty() || !(s[0] == u'\\' || (s.size() >= 2 && s[1] == u':'));
+}
+
+// "C:\a\b" -> "C:\", "\\srv\share\x" -> "\\srv\share", "\a" -> "\".
+std::u16string RootOf(const std::u16string& s) {
+    if (s.size() >= 2 && s[1] == u':') return s.substr(0, 2) + u"\\";
+    if (s.size() >= 2 && s[0] == u'\\' && s[1] == u'\\') {
+        std::size_t k = s.find(u'\\', 2);
+        if (k != std::u16string::npos) k = s.find(u'\\', k + 1);
+        return s.substr(0, k);
+    }
+    if (!s.empty() && s[0] == u'\\') return u"\\";
+    return {};
+}
+
 
 // --- font table and broadcasts ---
 
@@ -489,33 +528,36 @@ WCHAR* PathCombineW(WCHAR* dest, const WCHAR* dir, const WCHAR* file) {
         dest[0] = 0;
         return nullptr;
     }
-    std::u16string d = dir ? dir : u"";
-    std::u16string f = file ? file : u"";
+    const std::u16string d = dir ? dir : u"";
+    const std::u16string f = file ? file : u"";
+    const auto fail = [&] {
+        dest[0] = 0;
+        return nullptr;
+    };
     std::u16string joined;
-    bool fileAbsolute = (f.size() >= 2 && f[1] == u':') || (f.size() >= 2 && f[0] == u'\\' && f[1] == u'\\');
-    if (f.empty()) {
+    if (f.empty() && dir) {
         joined = d;
-    } else if (fileAbsolute || d.empty()) {
-        joined = f;
-    } else if (f[0] == u'\\') {
-        std::size_t root = RootLength(d);
-        joined = d.substr(0, root >= 2 && d[1] == u':' ? 2 : 0) + f;
+    } else if (d.empty() || !IsRelative(f)) {
+        if (d.empty() || f[0] != u'\\' || (f.size() >= 2 && f[1] == u'\\')) {
+            joined = f;
+        } else {
+            // "\x" goes below the folder's root.
+            joined = RootOf(d);
+            if (!joined.empty() && joined.back() != u'\\') joined += u'\\';
+            if (joined.size() + f.size() - 1 >= kMaxPath) return fail();
+            joined += f.substr(1);
+        }
     } else {
         joined = d;
         if (joined.back() != u'\\') joined += u'\\';
+        // Refused when it would not fit, before any ".." shortens it.
+        if (joined.size() + f.size() >= kMaxPath) return fail();
         joined += f;
     }
-    // Windows refuses a composition that would not fit, before any ".."
-    // shortens it.
-    if (joined.size() >= kMaxPath) {
-        dest[0] = 0;
-        return nullptr;
-    }
+    // A single part is not refused for its length; it is cut (measured on Wine).
+    if (joined.size() >= kMaxPath) joined.resize(kMaxPath - 1);
     std::u16string out = Canonicalize(joined);
-    if (out.size() >= kMaxPath) {
-        dest[0] = 0;
-        return nullptr;
-    }
+    if (out.size() >= kMaxPath) return fail();
     std::copy(out.begin(), out.end(), dest);
     dest[out.size()] = 0;
     return dest;
@@ -580,6 +622,9 @@ FindHandle FindFirstFileW(const WCHAR* pattern, FindData* data) {
         return nullptr;
     }
     std::u16string mask = pat.substr(bs + 1);
+    // The pattern's end loses its dots and spaces as any path's does.
+    while (!mask.empty() && (mask.back() == u'.' || mask.back() == u' ') && mask != u"." && mask != u"..")
+        mask.pop_back();
     std::u16string dirW = pat.substr(0, bs);
     bool atRoot = dirW.size() == 2 && dirW[1] == u':';
     std::string dir = HostPath((dirW + u"\\").c_str());
