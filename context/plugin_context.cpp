@@ -3,6 +3,7 @@
 #include "context/environment.h"
 #include "fileops/fileops.h"
 #include "fileops/platform.h"
+#include "paths/exact_path.h"
 
 namespace vx {
 
@@ -29,10 +30,14 @@ VXPluginContext::VXPluginContext(const VXContextParams& p) : params(p) {
 VXPluginContext::~VXPluginContext() { delete downloadContext; }
 
 WideString VXPluginContext::JoinPath(WideString base, WideString suffix) {
+    // No base is no folder: "\e\" alone would name one at the drive's root.
+    if (base.empty()) return {};
     char16_t area[win::kMaxPath] = {};
     if (!win::PathAppendW(area, base.c_str())) return {};
     if (!win::PathAppendW(area, suffix.c_str())) return {};
-    return WideString(area);
+    // The shell's answer would read a profile folder such as "..bob" as a
+    // step up; the folder meant is the exact join.
+    return ExactJoin(base, suffix.c_str());
 }
 
 void VXPluginContext::DeriveLetterDirs(const WideString& base, WideString& e, WideString& r,

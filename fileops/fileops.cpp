@@ -2,6 +2,7 @@
 
 #include "fileops/failure.h"
 #include "fileops/platform.h"
+#include "paths/exact_path.h"
 
 namespace vx {
 
@@ -14,15 +15,18 @@ bool DeleteFileOrRename(WideString path) {
         return false;
     }
 
-    char16_t folder[win::kMaxPath] = {};
-    if (!win::PathAppendW(folder, path.c_str())) return false;
-    if (!win::PathRemoveFileSpecW(folder)) {
+    char16_t area[win::kMaxPath] = {};
+    if (!win::PathAppendW(area, path.c_str())) return false;
+    if (!win::PathRemoveFileSpecW(area)) {
         ReportLastError("PathRemoveFileSpec failed");
         return false;
     }
+    // The shell's canonical form can name a folder above the file's own (a
+    // name beginning with ".."): the temporary name goes beside the file.
+    const WideString folder = ExactParent(path);
 
     char16_t tempName[win::kMaxPath] = {};
-    if (!win::GetTempFileNameW(folder, u"del", 0, tempName)) {
+    if (folder.empty() || !win::GetTempFileNameW(folder.c_str(), u"del", 0, tempName)) {
         ReportLastError("GetTempFileName failed");
         return false;
     }

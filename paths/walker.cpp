@@ -2,6 +2,7 @@
 
 #include "fileops/failure.h"
 #include "fileops/platform.h"
+#include "paths/exact_path.h"
 
 namespace vx {
 namespace {
@@ -20,24 +21,31 @@ void WalkDirectory(WideString folder, EntryCallback callback, void* context) {
     // An empty folder must never become "*", the process's current folder.
     if (folder.empty()) return;
 
-    char16_t pattern[win::kMaxPath] = {};
-    if (!win::PathCombineW(pattern, folder.c_str(), u"*")) {
+    // The shell sets the limits of every join; the paths used are the exact
+    // joins, so that no entry's name can lead outside the folder.
+    char16_t area[win::kMaxPath] = {};
+    const WideString pattern = ExactJoin(folder, u"*");
+    if (!win::PathCombineW(area, folder.c_str(), u"*") || pattern.empty()) {
         ReportLastError("PathCombine failed");
         return;
     }
 
     win::FindData entry;
-    SearchCloser closer{win::FindFirstFileW(pattern, &entry)};
+    SearchCloser closer{win::FindFirstFileW(pattern.c_str(), &entry)};
     win::FindHandle search = closer.search;
     if (search) {
         do {
             if (entry.attributes & win::kAttrDirectory) continue;
+            // A name the file-system calls would read as another one stays
+            // untouched rather than stand for that other file.
+            if (!NamesItselfExactly(entry.fileName)) continue;
             char16_t full[win::kMaxPath] = {};
-            if (!win::PathCombineW(full, folder.c_str(), entry.fileName)) {
+            WideString path = ExactJoin(folder, entry.fileName);
+            if (!win::PathCombineW(full, folder.c_str(), entry.fileName) || path.empty()) {
                 ReportLastError("PathCombine failed");
                 continue;
             }
-            if (!callback(context, WideString(full))) break;
+            if (!callback(context, std::move(path))) break;
         } while (win::FindNextFileW(search, &entry));
     }
 

@@ -86,6 +86,13 @@ TEST(PluginContext, TooLongJoinLeavesOnlyThatMemberEmpty) {
     EXPECT_EQ(c.JoinPath(c.roamingPluginDir, u"x").size(), 259u);
 }
 
+TEST(PluginContext, JoinPathNamesTheFolderBelowTheBaseOrNothing) {
+    VXPluginContext c(Params(2));
+    EXPECT_EQ(c.JoinPath(u"C:\\u\\..bob\\v", u"\\e\\"), u"C:\\u\\..bob\\v\\e\\");
+    EXPECT_EQ(c.JoinPath(u"C:\\u\\v\\", u"\\e\\"), u"C:\\u\\v\\e\\");
+    EXPECT_EQ(c.JoinPath(u"", u"\\e\\"), u"");
+}
+
 TEST(PluginContext, RoamingPDir) {
     VXPluginContext c(Params(2));
     c.roamingPluginDir = u"C:\\" + WideString(253, u'p');  // 256 characters

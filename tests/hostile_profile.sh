@@ -15,8 +15,8 @@ work=$(mktemp -d) wine=${3:-}
 # Everything the run may not change: the folder the links lead to and the
 # whole profile but the plugin's own folders.
 outside_snapshot() {
-    (cd "$work" && find outside "${HOME#"$work"/}" -path '*/AppData/Roaming/Orvane' -prune \
-        -o -path '*/AppData/Local/Orvane' -prune -o -printf '%p %y %m %s\n' | sort)
+    (cd "$work" && find outside "${HOME#"$work"/}" -path "${R#"$work"/}" -prune \
+        -o -path "${L#"$work"/}" -prune -o -printf '%p %y %m %s\n' | sort)
 }
 
 R=$HOME/AppData/Roaming/Orvane/Brimlet/plugins/vexaline
@@ -24,10 +24,18 @@ L=$HOME/AppData/Local/Orvane/Pellmire/Brimlet/plugins/vexaline
 mkdir -p "$R/r" "$R/e" "$R/c" "$HOME/AppData/Local/Orvane/Pellmire/Brimlet/plugins" "$work/outside/dir"
 echo secret > "$work/outside/target.otf"; echo inside > "$work/outside/dir/file"
 
-odd=("a b.otf" ".hidden.otf" "x.y.z.otf" "noext" $'\xf0\x9f\x98\x80.otf' "sp. ace")
-# Windows itself cannot name a file with a trailing dot; the host can.
-native && odd+=("trailing dot.")
-for n in "${odd[@]}"; do echo f > "$R/r/$n"; echo f > "$R/e/$n"; echo f > "$R/$n"; echo f > "$R/c/$n"; done
+odd=("a b.otf" ".hidden.otf" "x.y.z.otf" "noext" $'\xf0\x9f\x98\x80.otf' "sp. ace" "..keep" "...json" "..x.otf")
+# Names Win32 reads as others: it drops a path's final dots and spaces, so
+# "x.ttf " would name "x.ttf". Such files (other tools make them) stay.
+misread=("trailing dot." "x.ttf " "x.ttf")
+for n in "${odd[@]}" "${misread[@]}"; do echo f > "$R/r/$n"; echo f > "$R/e/$n"; echo f > "$R/$n"; echo f > "$R/c/$n"; done
+# Where the shell's reading of those ".." names points, one folder up.
+for n in pluginskeep plugins.json pluginsx.otf vexalinekeep vexaline.json vexalinex.otf; do
+    echo outside > "$HOME/AppData/Roaming/Orvane/Brimlet/$n"
+    echo outside > "$HOME/AppData/Roaming/Orvane/Brimlet/plugins/$n"
+done
+echo ro > "$R/r/..ro.otf"; chmod a-w "$R/r/..ro.otf"
+echo ro > "$R/e/..ro"; chmod a-w "$R/e/..ro"
 for d in "$R/r" "$R/e" "$R" "$R/c"; do
     echo ro > "$d/readonly.bin"; chmod a-w "$d/readonly.bin"
     echo ro > "$d/readonly-font.otf"; chmod a-w "$d/readonly-font.otf"
@@ -66,20 +74,25 @@ links="links to folders stay"
 native && links="links to files go, $links"
 check "$links" \
     test "$(cd "$R" && ls -d e/link-* r/link-* 2>/dev/null | tr '\n' ' ')" = "e/link-to-dir r/link-to-dir.otf "
-for n in "${odd[@]}"; do
+for n in "${odd[@]}" x.ttf; do
     check "e, plugin and c folders lose '$n'" test ! -e "$R/e/$n" -a ! -e "$R/$n" -a ! -e "$R/c/$n"
 done
-# "sp. ace" has no extension (a space after the last dot cancels it): a font.
-expected_r=""
-native && expected_r="trailing dot.|"
+for n in "trailing dot." "x.ttf "; do
+    check "'$n' stays in every folder" test -e "$R/r/$n" -a -e "$R/e/$n" -a -e "$R/$n" -a -e "$R/c/$n"
+done
+# "sp. ace" has no extension (a space after the last dot cancels it): a font;
+# "..keep" has the extension ".keep": not one.
+expected_r=$(printf '%s\n' "..keep" "...json" "trailing dot." "x.ttf" "x.ttf " | LC_ALL=C sort | tr '\n' '|')
 check "r folder: fonts go, other names stay" \
-    test "$(cd "$R/r" && ls -A | grep -vi '^del' | grep -v '^readonly\|^link' | tr '\n' '|')" = "$expected_r"
+    test "$(cd "$R/r" && ls -A | grep -vi '^del' | grep -v '^readonly\|^link' | LC_ALL=C sort | tr '\n' '|')" = "$expected_r"
 check "read-only files stay in delete walks" \
-    test -e "$R/e/readonly.bin" -a -e "$R/readonly.bin" -a -e "$R/c/readonly-font.otf"
-check "a read-only font in r is moved aside" test ! -e "$R/r/readonly-font.otf" -a "$(ls "$R/r" | grep -ci '^del')" -eq 1
+    test -e "$R/e/readonly.bin" -a -e "$R/readonly.bin" -a -e "$R/c/readonly-font.otf" -a -e "$R/e/..ro"
+check "read-only fonts in r are moved aside there" \
+    test ! -e "$R/r/readonly-font.otf" -a ! -e "$R/r/..ro.otf" -a "$(ls "$R/r" | grep -ci '^del')" -eq 2
 check "259-character path deleted, 260 and 261 skipped" \
     test "$(ls "$R/e" | awk '{print length($0)}' | sort -n | tail -2 | tr '\n' ' ')" = "$((260 - winlen)) $((261 - winlen)) "
-check "10,000 files in one folder all go" test "$(ls "$R/c" | tr '\n' ' ')" = "many readonly-font.otf readonly.bin "
+check "10,000 files in one folder all go" \
+    test "$(ls "$R/c" | grep -v '^trailing dot.$\|^x.ttf $' | tr '\n' ' ')" = "many readonly-font.otf readonly.bin "
 check "the plugin folder that is a file stays" test "$(cat "$L")" = "not a folder"
 
 summary

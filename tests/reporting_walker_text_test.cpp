@@ -69,6 +69,23 @@ TEST_F(Walker, VisitsFilesOnlyOneLevelDeep) {
     EXPECT_TRUE(sink.reports.empty());
 }
 
+TEST_F(Walker, HandsOnExactlyTheEntryFoundAndLeavesMisreadNamesAlone) {
+    // The shell reads "..keep" as a step up; Win32 reads "x.ttf " as "x.ttf".
+    // (The Windows build makes its files through Win32, so there "dot." is
+    // made as "dot"; the host makes such names as they are.)
+    for (const char* name : {"..keep", "...json", "x.ttf", "x.ttf ", "dot."}) t.File(std::string("p/d/") + name);
+    std::vector<WideString> exact;
+    for (const auto& name : t.List("p/d"))
+        if (name.back() != '.' && name.back() != ' ') exact.push_back(t.Win("p/d/" + name));
+    WalkDirectory(t.Win("p/d"), Visit, &v);
+    EXPECT_EQ(v.paths, exact);
+    // A profile folder whose name begins with ".." is walked where it is.
+    v.paths.clear();
+    t.File("..p/f");
+    WalkDirectory(t.Win("..p"), Visit, &v);
+    EXPECT_EQ(v.paths, std::vector<WideString>{t.Win("..p/f")});
+}
+
 TEST_F(Walker, EmptyAndSubfolderOnlyFoldersReportNothing) {
     t.Dir("empty");
     t.Dir("subs/x");

@@ -1,0 +1,27 @@
+// Paths as the file-system calls read them. The shell's path functions
+// canonicalise what they join, and read a part that merely begins with two
+// dots ("..keep", "...json") as a step up to the parent folder (measured
+// under Wine, whose shell code is meant to match Windows); the file-system
+// calls take only whole "." and ".." parts as steps. So the program asks the
+// shell for its joins (and their MAX_PATH limits), but acts on the join that
+// names exactly the entry it means.
+#pragma once
+
+#include "paths/text.h"
+
+namespace vx {
+
+// folder, one backslash, part (its leading backslashes dropped); empty when
+// the result would not fit a MAX_PATH area.
+WideString ExactJoin(const WideString& folder, const char16_t* part);
+
+// The folder that holds path's last part, cut at its last backslash (the
+// root's backslash stays: "C:\x" -> "C:\"); empty when there is none.
+WideString ExactParent(const WideString& path);
+
+// False for a name the file-system calls would read as another name: they
+// drop the dots and spaces that end a path, so "x.ttf " and "x.ttf." both
+// name "x.ttf".
+bool NamesItselfExactly(const char16_t* name);
+
+}  // namespace vx
