@@ -25,6 +25,14 @@ bool DeleteFileOrRename(WideString path) {
     // name beginning with ".."): the temporary name goes beside the file.
     const WideString folder = ExactParent(path);
 
+    // Windows documents that GetTempFileName fails for a folder of more than
+    // MAX_PATH - 14 characters; Wine does not check, and then writes a
+    // garbled name, or past the area. The program never asks.
+    if (folder.size() > win::kMaxPath - 14) {
+        win::SetLastError(win::kErrorBufferOverflow);
+        ReportLastError("GetTempFileName failed");
+        return false;
+    }
     char16_t tempName[win::kMaxPath] = {};
     if (folder.empty() || !win::GetTempFileNameW(folder.c_str(), u"del", 0, tempName)) {
         ReportLastError("GetTempFileName failed");
@@ -57,6 +65,14 @@ bool IsDirectory(WideString path) {
     return a != win::kInvalidFileAttributes && (a & win::kAttrDirectory);
 }
 
+bool IsReparsePoint(WideString path) {
+    // "link\" would be read through the link to its target.
+    while (path.size() > 3 && path.back() == u'\\') path.pop_back();
+    if (IsEmptyText(path)) return false;
+    const win::DWORD a = win::GetFileAttributesW(path.c_str());
+    return a != win::kInvalidFileAttributes && (a & win::kAttrReparsePoint);
+}
+
 bool MoveFileReplacing(WideString destination, WideString source) {
     if (IsEmptyText(destination) || IsEmptyText(source)) return false;
     if (TextEquals(destination, source)) return true;
@@ -69,7 +85,9 @@ bool OpenFileStream(std::fstream& stream, WideString path, bool forWriting, bool
     if (forWriting) {
         win::OpenFileStreamW(stream, path.c_str(),
                              std::ios::in | std::ios::out | std::ios::trunc | std::ios::binary);
-        if (hidden) win::SetFileAttributesW(path.c_str(), win::kAttrHidden);
+        // Only a file this call opened is made hidden: re-attributing one that
+        // refused the open would drop its read-only flag.
+        if (hidden && stream.good()) win::SetFileAttributesW(path.c_str(), win::kAttrHidden);
     } else {
         win::OpenFileStreamW(stream, path.c_str(), std::ios::in | std::ios::binary);
     }

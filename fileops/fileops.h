@@ -16,6 +16,8 @@ bool TryDeleteFile(WideString path);
 // Something exists there and it is not a folder.
 bool IsExistingFile(WideString path);
 bool IsDirectory(WideString path);
+// A junction or symbolic link (a reparse point): its contents lie elsewhere.
+bool IsReparsePoint(WideString path);
 // Moves source over destination (replacing it, copying across volumes).
 bool MoveFileReplacing(WideString destination, WideString source);
 // Binary, no newline translation; for writing the file is created or emptied.

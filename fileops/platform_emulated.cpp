@@ -888,6 +888,14 @@ void OpenFileStreamW(std::fstream& stream, const WCHAR* path, std::ios::openmode
         stream.setstate(std::ios::failbit);
         return;
     }
+    // Windows refuses to open a read-only file for writing, whoever runs
+    // the program (root on the host would not be refused).
+    struct stat st {};
+    if ((mode & std::ios::out) && stat(host.c_str(), &st) == 0 && IsReadOnlyFile(st)) {
+        Fail(kErrorAccessDenied);
+        stream.setstate(std::ios::failbit);
+        return;
+    }
     stream.open(host, mode);
 }
 

@@ -22,9 +22,10 @@ bool FontFileNameUtf8(const WideString& path, std::string& name) {
 
 std::string FileNameUtf8(const WideString& path) {
     const char16_t* name = win::PathFindFileNameW(path.c_str());
-    // For "C:\a\b\" the shell answers "b\": that names a folder, not a file.
+    // For "C:\a\b\" the shell answers "b\" (and "b/" for "C:\a\b/"): that
+    // names a folder, not a file.
     for (const char16_t* p = name; *p; ++p)
-        if (*p == u'\\') return {};
+        if (*p == u'\\' || *p == u'/') return {};
     char area[win::kMaxPath] = {};
     if (!WideToUtf8Buffer(name, area, sizeof area)) return {};
     return area;
@@ -38,7 +39,10 @@ bool TryFileNameUtf8(const WideString& path, std::string& name) {
 WideString JoinUtf8Name(WideString folder, std::string name) {
     char16_t area[win::kMaxPath] = {};
     if (!Utf8ToWideBuffer(std::move(name), area, win::kMaxPath)) return {};
-    return folder + u"\\" + area;
+    // A name is one part inside the folder: "..\..\x" would lead out of it.
+    const WideString part = area;
+    if (part == u"." || part == u".." || part.find_first_of(u"\\/") != WideString::npos) return {};
+    return folder + u"\\" + part;
 }
 
 void DeleteTwinInEFolder(VXPluginContext*, WideString path) {

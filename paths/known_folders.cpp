@@ -12,7 +12,10 @@ WideString Resolve(win::KnownFolder id, const char16_t* suffix) {
     if (hr == win::kSOk && shellPath) path = shellPath;
     // The shell may hand out a buffer even when it fails.
     if (shellPath) win::CoTaskMemFree(shellPath);
-    if (hr < 0) return {};
+    // Any other answer, a success code other than S_OK or S_OK without a
+    // path, resolves nothing: the suffix alone would name a folder at the
+    // root of the current drive.
+    if (path.empty()) return {};
     path += suffix;
     return path;
 }
@@ -52,9 +55,12 @@ std::string RoamingAppDataDir() {
 
 std::string ToUtf8Path(const WideString& path) {
     char area[2048] = {};
-    if (!path.empty())
+    // A conversion that does not fit returns 0 and may leave a cut-off text
+    // in the area (Wine does): that is no path.
+    if (path.empty() ||
         win::WideCharToMultiByte(win::kCpUtf8, 0, path.data(), static_cast<int>(path.size()),
-                                 area, sizeof area);
+                                 area, sizeof area) <= 0)
+        return {};
     // A form that fills the whole area has no terminator: keep it to the area.
     std::size_t n = 0;
     while (n < sizeof area && area[n]) ++n;

@@ -1,6 +1,7 @@
 #include "paths/walker.h"
 
 #include "fileops/failure.h"
+#include "fileops/fileops.h"
 #include "fileops/platform.h"
 #include "paths/exact_path.h"
 
@@ -20,6 +21,9 @@ struct SearchCloser {
 void WalkDirectory(WideString folder, EntryCallback callback, void* context) {
     // An empty folder must never become "*", the process's current folder.
     if (folder.empty()) return;
+    // A junction or link leads elsewhere: whatever lies there is not the
+    // plugin's to empty.
+    if (IsReparsePoint(folder)) return;
 
     // The shell sets the limits of every join; the paths used are the exact
     // joins, so that no entry's name can lead outside the folder.

@@ -155,7 +155,10 @@ TEST_F(Cleanup, ExceptionInAFontWalkStillSendsTheBroadcast) {
     t.File("roam/e/untouched");
     ScopedHooks hooks;
     // Exhausted memory on the second file's attribute query.
-    hooks.FailNth(Op::GetFileAttributesW, 2, {0, 0, true});
+    hooks.Inject([&](const Call& call) -> std::optional<Outcome> {
+        if (call.op == Op::GetFileAttributesW && call.text1 == t.Win("roam/r/b.otf")) return Outcome{0, 0, true};
+        return std::nullopt;
+    });
     EXPECT_THROW(Clean(), std::bad_alloc);
     EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 1);
     EXPECT_EQ(hooks.Count(Op::FindClose), 1);  // the search is closed on the way out too

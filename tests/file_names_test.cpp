@@ -45,6 +45,10 @@ TEST(FileNames, JoinUtf8Name) {
     EXPECT_EQ(JoinUtf8Name(u"C:\\f", ""), u"");
     EXPECT_EQ(JoinUtf8Name(u"C:\\f", std::string(260, 'n')), u"");
     EXPECT_EQ(JoinUtf8Name(u"C:\\f", std::string(259, 'n')).size(), 5u + 259u);
+    // A name is one part inside the folder, never a way out of it.
+    for (const char* name : {"..\\..\\x", "a/b", "a\\b", ".", ".."})
+        EXPECT_EQ(JoinUtf8Name(u"C:\\f", name), u"") << name;
+    EXPECT_EQ(FileNameUtf8(u"C:\\a\\b/"), "");
 }
 
 class Twins : public ::testing::Test {

@@ -169,6 +169,38 @@ TEST_F(FileOps, FileStreamsAreBinaryOnWidePaths) {
     EXPECT_TRUE(win::GetFileAttributesW(t.Win("h").c_str()) & win::kAttrHidden);
 }
 
+TEST_F(FileOps, WhatRefusesToOpenKeepsItsAttributes) {
+    t.Dir("d");
+    t.File("ro", "kept");
+    t.ReadOnly("ro");
+    for (const char* name : {"d", "ro"}) {
+        const win::DWORD before = win::GetFileAttributesW(t.Win(name).c_str());
+        std::fstream s;
+        const bool opened = OpenFileStream(s, t.Win(name), true, true);
+        EXPECT_FALSE(opened && std::string(name) == "d");
+        // Wine run as root opens a read-only file for writing; Windows refuses.
+        if (!opened) EXPECT_EQ(win::GetFileAttributesW(t.Win(name).c_str()), before) << name;
+    }
+}
+
+TEST_F(FileOps, NoTemporaryNameIsAskedForInAFolderTooLongForOne) {
+    // Windows serves folders of up to MAX_PATH - 14 = 246 characters.
+    for (std::size_t length : {246u, 247u, 250u}) {
+        const std::size_t base = t.Win().size() + 1;  // and the backslash
+        const std::string folder = "l" + std::to_string(length) + "/" + Name(length - base - 5);
+        ASSERT_EQ(t.Win(folder).size(), length);
+        t.File(folder + "/f.otf", "font");
+        t.ReadOnly(folder + "/f.otf");
+        sink.reports.clear();
+        const bool moved = DeleteFileOrRename(t.Win(folder + "/f.otf"));
+        EXPECT_EQ(moved, length == 246) << length;
+        if (moved) continue;
+        EXPECT_EQ(sink.Texts(), std::vector<std::string>{"GetTempFileName failed, code=111"});
+        EXPECT_EQ(t.List(folder), std::vector<std::string>{"f.otf"});
+        EXPECT_EQ(t.Read(folder + "/f.otf"), "font");
+    }
+}
+
 TEST_F(FileOps, EnsureFolder) {
     EXPECT_FALSE(EnsureFolder(t.Win("no/parent"), false));
     EXPECT_EQ(sink.Texts(), std::vector<std::string>{"CreateDirectory failed, code=3"});

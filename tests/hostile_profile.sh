@@ -56,8 +56,16 @@ for total in 259 260 261; do
     echo f > "$R/e/$name"
 done
 
-# The local plugin folder is a file.
-echo "not a folder" > "$L"
+# The local set's walked folders are links to folders elsewhere, with files
+# the run must not touch (a font, a document); the cloud-files plugin
+# folder is a link too, and its "c" a file.
+mkdir -p "$L" "$work/outside/fonts" "$work/outside/docs" "$work/outside/cloud"
+echo font > "$work/outside/fonts/MyFont.otf"; echo doc > "$work/outside/docs/report.docx"
+echo db > "$work/outside/cloud/sync.db"
+ln -s "$work/outside/fonts" "$L/r"; ln -s "$work/outside/docs" "$L/e"; ln -s "$work/outside/docs" "$L/c"
+C=$HOME/"Lanterra Files/.sync_plugin_data/vexaline"
+mkdir -p "$(dirname "$C")"; ln -s "$work/outside/cloud" "$C"
+
 
 mkdir -p "$R/c/many"
 (cd "$R/c" && seq -f 'bulk%05g.bin' 10000 | xargs touch)
@@ -93,6 +101,7 @@ check "259-character path deleted, 260 and 261 skipped" \
     test "$(ls "$R/e" | awk '{print length($0)}' | sort -n | tail -2 | tr '\n' ' ')" = "$((260 - winlen)) $((261 - winlen)) "
 check "10,000 files in one folder all go" \
     test "$(ls "$R/c" | grep -v '^trailing dot.$\|^x.ttf $' | tr '\n' ' ')" = "many readonly-font.otf readonly.bin "
-check "the plugin folder that is a file stays" test "$(cat "$L")" = "not a folder"
+check "walked folders that are links are not walked" \
+    test "$(cat "$work/outside/fonts/MyFont.otf"):$(cat "$work/outside/docs/report.docx"):$(cat "$work/outside/cloud/sync.db")" = "font:doc:db"
 
 summary

@@ -49,6 +49,19 @@ TEST(KnownFolderLocations, SuffixesAndFailures) {
     EXPECT_EQ(RoamingAppDataDir(), "");
 }
 
+TEST(KnownFolderLocations, OnlySOkWithAPathResolves) {
+    // S_FALSE, or S_OK without a buffer: the suffix alone would name a folder
+    // at the root of the current drive.
+    for (std::int32_t hr : {1, 0}) {
+        ScopedHooks hooks;
+        hooks.FailAll(Op::SHGetKnownFolderPath, {hr, 0});
+        EXPECT_EQ(RoamingPluginDir(), u"") << hr;
+        EXPECT_EQ(UserOwnedFontsDir(), "") << hr;
+    }
+    // A UTF-8 form that does not fit the 2048-byte area is no path at all.
+    EXPECT_EQ(ToUtf8Path(u"C:\\" + WideString(1100, u'\u00e9')), "");
+}
+
 TEST(KnownFolderLocations, ShellBufferIsFreedOnEveryPath) {
     ScopedHooks hooks;
     RoamingPluginDir();

@@ -5,6 +5,7 @@
 #include "context/plugin_context.h"
 #include "fileops/fileops.h"
 #include "fonts/fonts.h"
+#include "paths/exact_path.h"
 #include "paths/file_names.h"
 #include "paths/walker.h"
 
@@ -17,6 +18,18 @@ void DeleteWalk(VXPluginContext* context, const WideString& folder) {
 
 void CleanFontFolderIfSet(VXPluginContext* context, const WideString& folder) {
     if (!IsEmptyText(folder)) CleanFontFolder(context, folder);
+}
+
+// A plugin folder that is a link puts its letter and "c" folders in the
+// link's target, which is not the plugin's to empty. (The walker itself
+// refuses a folder that is a link; the folders above the plugin folders are
+// the user's to place where they like.)
+bool IsLinkedSet(const WideString& pluginFolder) { return IsReparsePoint(pluginFolder); }
+
+bool InLinkedSet(const WideString& folder, const WideString& roaming, const WideString& local) {
+    const WideString parent = ExactParent(folder);
+    return !IsEmptyText(parent) && (TextEquals(parent, roaming) || TextEquals(parent, local)) &&
+           IsLinkedSet(parent);
 }
 
 }  // namespace
@@ -35,20 +48,20 @@ void CleanPluginFolders(VXPluginContext* context, WideString roamingFolder,
                         WideString localFolder, WideString thirdFolder, WideString fourthFolder,
                         bool updateMode) {
     if (updateMode) return;
-    if (!IsEmptyText(roamingFolder)) {
+    if (!IsEmptyText(roamingFolder) && !IsLinkedSet(roamingFolder)) {
         CleanFontFolderIfSet(context, context->roamingRDir);
         CleanFontFolderIfSet(context, context->roamingFourthDir);
         DeleteWalk(context, context->roamingEDir);
         DeleteWalk(context, roamingFolder);
     }
-    if (!IsEmptyText(localFolder)) {
+    if (!IsEmptyText(localFolder) && !IsLinkedSet(localFolder)) {
         CleanFontFolderIfSet(context, context->localRDir);
         CleanFontFolderIfSet(context, context->localFourthDir);
         DeleteWalk(context, context->localEDir);
         DeleteWalk(context, localFolder);
     }
-    DeleteWalk(context, thirdFolder);
-    DeleteWalk(context, fourthFolder);
+    if (!InLinkedSet(thirdFolder, roamingFolder, localFolder)) DeleteWalk(context, thirdFolder);
+    if (!InLinkedSet(fourthFolder, roamingFolder, localFolder)) DeleteWalk(context, fourthFolder);
 }
 
 void CleanFontFolder(VXPluginContext* context, WideString folder) {
