@@ -9,6 +9,9 @@ run="$(dirname "$0")/../cmake/wine-run.sh"
 export WINEDEBUG=-all
 case "${1:-}" in
     start)
+        # A server left running in this prefix (a run that was cut short)
+        # would never let "wineserver -w" return.
+        wineserver -k 2>/dev/null
         timeout 600 "$run" wineboot -i >/dev/null 2>&1
         timeout 300 wineserver -w
         # A server that stays up between the tests spares each its start-up.
