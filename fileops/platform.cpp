@@ -20,10 +20,13 @@ std::u16string Text(const WCHAR* p, int len) {
 }
 
 // Asks the installed hooks about a call; an injected outcome sets the last
-// error (or throws) and its result then stands in for the system's.
-std::optional<std::int64_t> Injected(testing::Call call) {
+// error (or throws) and its result then stands in for the system's. The
+// record is built only when hooks are installed: without them a call costs
+// one pointer test and no copy of its texts.
+template <class MakeCall>
+std::optional<std::int64_t> Injected(MakeCall makeCall) {
     if (!g_hooks) return std::nullopt;
-    auto outcome = g_hooks->Enter(std::move(call));
+    auto outcome = g_hooks->Enter(makeCall());
     if (!outcome) return std::nullopt;
     if (outcome->throwBadAlloc) throw std::bad_alloc();
     backend::SetLastError(outcome->error);
@@ -92,8 +95,8 @@ const char* OpName(Op op) {
 }  // namespace testing
 
 HRESULT SHGetKnownFolderPath(KnownFolder id, DWORD flags, WCHAR** path) {
-    if (auto r = Injected({Op::SHGetKnownFolderPath, {}, {}, static_cast<std::uint64_t>(id), flags,
-                           path})) {
+    if (auto r = Injected([&] { return testing::Call{Op::SHGetKnownFolderPath, {}, {}, static_cast<std::uint64_t>(id), flags,
+                           path}; })) {
         *path = nullptr;
         return static_cast<HRESULT>(*r);
     }
@@ -106,7 +109,7 @@ void CoTaskMemFree(void* p) {
 }
 
 WCHAR* PathCombineW(WCHAR* dest, const WCHAR* dir, const WCHAR* file) {
-    if (auto r = Injected({Op::PathCombineW, Text(dir), Text(file)}); r && *r == 0) {
+    if (auto r = Injected([&] { return testing::Call{Op::PathCombineW, Text(dir), Text(file)}; }); r && *r == 0) {
         if (dest) dest[0] = 0;
         return nullptr;
     }
@@ -114,12 +117,12 @@ WCHAR* PathCombineW(WCHAR* dest, const WCHAR* dir, const WCHAR* file) {
 }
 
 BOOL PathAppendW(WCHAR* path, const WCHAR* more) {
-    if (auto r = Injected({Op::PathAppendW, Text(path), Text(more)}); r && *r == 0) return 0;
+    if (auto r = Injected([&] { return testing::Call{Op::PathAppendW, Text(path), Text(more)}; }); r && *r == 0) return 0;
     return backend::PathAppendW(path, more);
 }
 
 BOOL PathRemoveFileSpecW(WCHAR* path) {
-    if (auto r = Injected({Op::PathRemoveFileSpecW, Text(path)}); r && *r == 0) return 0;
+    if (auto r = Injected([&] { return testing::Call{Op::PathRemoveFileSpecW, Text(path)}; }); r && *r == 0) return 0;
     return backend::PathRemoveFileSpecW(path);
 }
 
@@ -134,12 +137,12 @@ const WCHAR* PathFindFileNameW(const WCHAR* path) {
 }
 
 FindHandle FindFirstFileW(const WCHAR* pattern, FindData* data) {
-    if (auto r = Injected({Op::FindFirstFileW, Text(pattern)}); r && *r == 0) return nullptr;
+    if (auto r = Injected([&] { return testing::Call{Op::FindFirstFileW, Text(pattern)}; }); r && *r == 0) return nullptr;
     return backend::FindFirstFileW(pattern, data);
 }
 
 BOOL FindNextFileW(FindHandle h, FindData* data) {
-    if (auto r = Injected({Op::FindNextFileW}); r && *r == 0) return 0;
+    if (auto r = Injected([&] { return testing::Call{Op::FindNextFileW}; }); r && *r == 0) return 0;
     return backend::FindNextFileW(h, data);
 }
 
@@ -149,39 +152,39 @@ BOOL FindClose(FindHandle h) {
 }
 
 DWORD GetFileAttributesW(const WCHAR* path) {
-    if (auto r = Injected({Op::GetFileAttributesW, Text(path)}))
+    if (auto r = Injected([&] { return testing::Call{Op::GetFileAttributesW, Text(path)}; }))
         return static_cast<DWORD>(*r == 0 ? kInvalidFileAttributes : *r);
     return backend::GetFileAttributesW(path);
 }
 
 BOOL SetFileAttributesW(const WCHAR* path, DWORD attributes) {
-    if (auto r = Injected({Op::SetFileAttributesW, Text(path), {}, attributes})) return *r != 0;
+    if (auto r = Injected([&] { return testing::Call{Op::SetFileAttributesW, Text(path), {}, attributes}; })) return *r != 0;
     return backend::SetFileAttributesW(path, attributes);
 }
 
 BOOL DeleteFileW(const WCHAR* path) {
-    if (auto r = Injected({Op::DeleteFileW, Text(path)})) return *r != 0;
+    if (auto r = Injected([&] { return testing::Call{Op::DeleteFileW, Text(path)}; })) return *r != 0;
     return backend::DeleteFileW(path);
 }
 
 UINT GetTempFileNameW(const WCHAR* dir, const WCHAR* prefix, UINT unique, WCHAR* out) {
-    if (auto r = Injected({Op::GetTempFileNameW, Text(dir), Text(prefix), unique}); r && *r == 0)
+    if (auto r = Injected([&] { return testing::Call{Op::GetTempFileNameW, Text(dir), Text(prefix), unique}; }); r && *r == 0)
         return 0;
     return backend::GetTempFileNameW(dir, prefix, unique, out);
 }
 
 BOOL MoveFileW(const WCHAR* from, const WCHAR* to) {
-    if (auto r = Injected({Op::MoveFileW, Text(from), Text(to)})) return *r != 0;
+    if (auto r = Injected([&] { return testing::Call{Op::MoveFileW, Text(from), Text(to)}; })) return *r != 0;
     return backend::MoveFileW(from, to);
 }
 
 BOOL MoveFileExW(const WCHAR* from, const WCHAR* to, DWORD flags) {
-    if (auto r = Injected({Op::MoveFileExW, Text(from), Text(to), flags})) return *r != 0;
+    if (auto r = Injected([&] { return testing::Call{Op::MoveFileExW, Text(from), Text(to), flags}; })) return *r != 0;
     return backend::MoveFileExW(from, to, flags);
 }
 
 BOOL CreateDirectoryW(const WCHAR* path) {
-    if (auto r = Injected({Op::CreateDirectoryW, Text(path)})) return *r != 0;
+    if (auto r = Injected([&] { return testing::Call{Op::CreateDirectoryW, Text(path)}; })) return *r != 0;
     return backend::CreateDirectoryW(path);
 }
 
@@ -189,7 +192,7 @@ DWORD GetLastError() { return backend::GetLastError(); }
 void SetLastError(DWORD code) { backend::SetLastError(code); }
 
 void OpenFileStreamW(std::fstream& stream, const WCHAR* path, std::ios::openmode mode) {
-    if (auto r = Injected({Op::OpenFileStreamW, Text(path), {}, static_cast<std::uint64_t>(mode)});
+    if (auto r = Injected([&] { return testing::Call{Op::OpenFileStreamW, Text(path), {}, static_cast<std::uint64_t>(mode)}; });
         r && *r == 0) {
         stream.setstate(std::ios::failbit);
         return;
@@ -199,28 +202,28 @@ void OpenFileStreamW(std::fstream& stream, const WCHAR* path, std::ios::openmode
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* src, int srcLen, char* dst,
                         int dstSize) {
-    if (auto r = Injected({Op::WideCharToMultiByte, Text(src, srcLen), {}, codePage,
-                           static_cast<std::uint64_t>(dstSize)}))
+    if (auto r = Injected([&] { return testing::Call{Op::WideCharToMultiByte, Text(src, srcLen), {}, codePage,
+                           static_cast<std::uint64_t>(dstSize)}; }))
         return static_cast<int>(*r);
     return backend::WideCharToMultiByte(codePage, flags, src, srcLen, dst, dstSize);
 }
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen, WCHAR* dst,
                         int dstSize) {
-    if (auto r = Injected({Op::MultiByteToWideChar, {}, {}, codePage,
-                           static_cast<std::uint64_t>(dstSize)}))
+    if (auto r = Injected([&] { return testing::Call{Op::MultiByteToWideChar, {}, {}, codePage,
+                           static_cast<std::uint64_t>(dstSize)}; }))
         return static_cast<int>(*r);
     return backend::MultiByteToWideChar(codePage, flags, src, srcLen, dst, dstSize);
 }
 
 int AddFontResourceExW(const WCHAR* path, DWORD flags) {
-    if (auto r = Injected({Op::AddFontResourceExW, Text(path), {}, flags}))
+    if (auto r = Injected([&] { return testing::Call{Op::AddFontResourceExW, Text(path), {}, flags}; }))
         return static_cast<int>(*r);
     return backend::AddFontResourceExW(path, flags);
 }
 
 BOOL RemoveFontResourceExW(const WCHAR* path, DWORD flags) {
-    if (auto r = Injected({Op::RemoveFontResourceExW, Text(path), {}, flags})) return *r != 0;
+    if (auto r = Injected([&] { return testing::Call{Op::RemoveFontResourceExW, Text(path), {}, flags}; })) return *r != 0;
     return backend::RemoveFontResourceExW(path, flags);
 }
 
@@ -228,28 +231,28 @@ BOOL SendNotifyMessageW(std::uintptr_t hwnd, UINT msg, std::uintptr_t wParam,
                         std::intptr_t lParam) {
     // The hwnd and message are what matter to the callers' contract; the two
     // parameters are recorded packed so a test can see they were both 0.
-    if (auto r = Injected({Op::SendNotifyMessageW, {}, {}, hwnd,
+    if (auto r = Injected([&] { return testing::Call{Op::SendNotifyMessageW, {}, {}, hwnd,
                            (static_cast<std::uint64_t>(msg) << 32) |
-                               static_cast<std::uint64_t>(wParam | static_cast<std::uintptr_t>(lParam))}))
+                               static_cast<std::uint64_t>(wParam | static_cast<std::uintptr_t>(lParam))}; }))
         return *r != 0;
     return backend::SendNotifyMessageW(hwnd, msg, wParam, lParam);
 }
 
 int GetUserDefaultLocaleName(WCHAR* name, int size) {
-    if (auto r = Injected({Op::GetUserDefaultLocaleName, {}, {}, static_cast<std::uint64_t>(size),
-                           0, name}))
+    if (auto r = Injected([&] { return testing::Call{Op::GetUserDefaultLocaleName, {}, {}, static_cast<std::uint64_t>(size),
+                           0, name}; }))
         return static_cast<int>(*r);
     return backend::GetUserDefaultLocaleName(name, size);
 }
 
 BOOL GetVersionExW(OsVersionInfo* info) {
-    if (auto r = Injected({Op::GetVersionExW, {}, {}, info ? info->size : 0, 0, info}))
+    if (auto r = Injected([&] { return testing::Call{Op::GetVersionExW, {}, {}, info ? info->size : 0, 0, info}; }))
         return *r != 0;
     return backend::GetVersionExW(info);
 }
 
 void GetSystemTime(SystemTime* time) {
-    if (Injected({Op::GetSystemTime, {}, {}, 0, 0, time})) return;
+    if (Injected([&] { return testing::Call{Op::GetSystemTime, {}, {}, 0, 0, time}; })) return;
     backend::GetSystemTime(time);
 }
 

@@ -6,10 +6,16 @@ namespace vx {
 
 WideString ExactJoin(const WideString& folder, const char16_t* part) {
     while (*part == u'\\') ++part;
-    WideString out = folder;
-    if (!out.empty() && out.back() != u'\\') out += u'\\';
-    out += part;
-    if (out.size() >= win::kMaxPath) return {};
+    const std::u16string_view name(part);
+    const bool separator = !folder.empty() && folder.back() != u'\\';
+    const std::size_t size = folder.size() + separator + name.size();
+    if (size >= win::kMaxPath) return {};
+    // One allocation: this is the string a walk hands on for every file.
+    WideString out;
+    out.reserve(size);
+    out += folder;
+    if (separator) out += u'\\';
+    out += name;
     return out;
 }
 
@@ -21,7 +27,7 @@ WideString ExactParent(const WideString& path) {
 }
 
 bool NamesItselfExactly(const char16_t* name) {
-    const WideString n = name;
+    const std::u16string_view n(name);
     return !n.empty() && n.back() != u'.' && n.back() != u' ';
 }
 

@@ -7,7 +7,7 @@
 namespace vx {
 
 PluginFileKind ClassifyPluginFile(WideString path) {
-    const WideString ext = win::PathFindExtensionW(path.c_str());
+    const std::u16string_view ext = win::PathFindExtensionW(path.c_str());
     if (ext.empty()) return PluginFileKind::Font;
     if (ext == u".tmp") return PluginFileKind::Temporary;
     if (ext == u".otf") return PluginFileKind::Font;
