@@ -3,6 +3,7 @@
 #include "fileops/fileops.h"
 #include "fileops/platform.h"
 #include "fileops/platform_hooks.h"
+#include "tests/held_file.h"
 #include "tests/test_support.h"
 
 namespace vx::test {
@@ -198,6 +199,29 @@ TEST_F(FileOps, NoTemporaryNameIsAskedForInAFolderTooLongForOne) {
         EXPECT_EQ(sink.Texts(), std::vector<std::string>{"GetTempFileName failed, code=111"});
         EXPECT_EQ(t.List(folder), std::vector<std::string>{"f.otf"});
         EXPECT_EQ(t.Read(folder + "/f.otf"), "font");
+    }
+}
+
+TEST_F(FileOps, AFileHeldByAnotherProgramIsNeverLost) {
+    // Without FILE_SHARE_DELETE both the delete and the move are refused (32):
+    // the file stays whole and no "del" file is left. With it, the delete goes.
+    for (Share share : {Share::None, Share::Read, Share::ReadDelete}) {
+        const std::string name = "held" + std::to_string(static_cast<int>(share)) + ".otf";
+        t.File(name, "font bytes");
+        sink.reports.clear();
+        bool freed = false;
+        {
+            HeldFile held(t.Win(name), share);
+            freed = DeleteFileOrRename(t.Win(name));
+        }
+        EXPECT_EQ(freed, share == Share::ReadDelete);
+        EXPECT_EQ(t.Exists(name), !freed);
+        if (!freed) {
+            EXPECT_EQ(t.Read(name), "font bytes");
+            EXPECT_EQ(sink.Texts(), std::vector<std::string>{"MoveFile failed, code=32"});
+        }
+        EXPECT_TRUE(DelFiles().empty());
+        TryDeleteFile(t.Win(name));
     }
 }
 
