@@ -4,7 +4,8 @@
 # folder, the median wall time of `uninstall` and of
 # `find -maxdepth 1 -type f -delete` on an identical tree, their ratio, the
 # uninstaller's peak resident memory and its system calls per file. Then the
-# Windows build under Wine against `cmd /c del`, for both folders together and
+# 32-bit product under Wine, in each mode the machine runs, against the
+# design's floor and `cmd /c del`, for both folders together and
 # for each alone (N up to 10,000).
 # Usage: scripts/benchmark.sh [N ...]   (default 1000 10000 100000)
 set -euo pipefail
@@ -51,15 +52,14 @@ for n in "${sizes[@]}"; do
         "$peak" "$(echo "$calls / (2 * $n)" | bc -l)"
 done
 
-# The 32-bit product under Wine in WoW64 mode (as on 64-bit Windows, where
-# most users run it) against cmd's own delete on the same folders.
+# The 32-bit product under Wine, in every mode the machine runs, against the
+# design's floor (bench_floor: exactly the calls the design makes per file)
+# and against cmd's own delete, on identical trees, runs alternating.
 cmake --preset windows >/dev/null && cmake --build --preset windows >/dev/null
-export VX_WINE_MODE=wow64 WINEPREFIX=$work/prefix WINEDEBUG=-all
+modes=$(sed -n 's/^VX_WINE_MODES:INTERNAL=//p' build/windows/CMakeCache.txt | tr ';' ' ')
 wine=$PWD/cmake/wine-run.sh build=build/windows
-"$wine" wineboot -i >/dev/null 2>&1; wineserver -w; wineserver -p
-profile=$WINEPREFIX/drive_c/users/$(id -un)
-win_plugin='C:\users\'"$(id -un)"'\AppData\Roaming\Orvane\Brimlet\plugins\vexaline'
-plugin=$profile/AppData/Roaming/Orvane/Brimlet/plugins/vexaline
+user=$(id -un)
+win_plugin='C:\users\'"$user"'\AppData\Roaming\Orvane\Brimlet\plugins\vexaline'
 # Fills the named plugin folders ("r", "e" or both) with N files each.
 fill() {
     local n=$1 folder; shift
@@ -69,32 +69,60 @@ fill() {
         else (cd "$plugin/e" && seq -f 'data%06g.bin' "$n" | xargs touch); fi
     done
 }
-# What cmd deletes of the same folders: the fonts of "r", everything in "e".
-del_args() {
-    local folder
-    for folder in "$@"; do
-        if [ "$folder" = r ]; then printf '%s\n' "$win_plugin\\r\\*.otf"; else printf '%s\n' "$win_plugin\\e\\*"; fi
-    done
-}
-echo "32-bit windows build under Wine in $VX_WINE_MODE mode, against cmd /c del"
-echo "(r: font files, each also given an attribute query and a font-table call; e: other files)"
-printf '%8s %-8s %12s %12s %7s\n' N folders uninstall_s del_s ratio
-for n in "${sizes[@]}"; do
-    [ "$n" -le 10000 ] || continue  # Wine's cmd is slow past that
-    for folders in "r e" "r" "e"; do
-        u=() f=()
-        mapfile -t del < <(del_args $folders)
-        for ((i = 0; i < runs; i++)); do
-            rm -rf "$profile/AppData/Roaming/Orvane"
-            fill "$n" $folders
-            t0=$(now); "$wine" "$build/uninstall.exe"; t1=$(now)
-            u+=("$(echo "$t1 - $t0" | bc)")
-            fill "$n" $folders
-            t0=$(now); "$wine" cmd /c del /q "${del[@]}" >/dev/null 2>&1; t1=$(now)
-            f+=("$(echo "$t1 - $t0" | bc)")
+timed() { local t0 t1; t0=$(now); "$@" >/dev/null 2>&1; t1=$(now); echo "$t1 - $t0" | bc; }
+for mode in $modes; do
+    export VX_WINE_MODE=$mode WINEPREFIX=$work/prefix-$mode WINEDEBUG=-all
+    "$wine" wineboot -i >/dev/null 2>&1; wineserver -w; wineserver -p
+    profile=$WINEPREFIX/drive_c/users/$user
+    plugin=$profile/AppData/Roaming/Orvane/Brimlet/plugins/vexaline
+    echo "32-bit uninstall.exe under Wine in $mode mode: against the design's floor and cmd /c del"
+    echo "(r: font files, each given an attribute query and a font-table call; e: other files)"
+    printf '%8s %-8s %12s %12s %12s %9s %9s\n' N folders uninstall_s floor_s del_s vs_floor vs_del
+    for n in "${sizes[@]}"; do
+        [ "$n" -le 10000 ] || continue  # Wine's cmd is slow past that
+        for folders in "r e" "r" "e"; do
+            u=() f=() d=() floor_args=() del=()
+            for folder in $folders; do
+                if [ "$folder" = r ]; then floor_args+=("font:$win_plugin\\r") del+=("$win_plugin\\r\\*.otf")
+                else floor_args+=("delete:$win_plugin\\e") del+=("$win_plugin\\e\\*"); fi
+            done
+            for ((i = 0; i < runs; i++)); do
+                rm -rf "$profile/AppData/Roaming/Orvane"; fill "$n" $folders
+                u+=("$(timed "$wine" "$build/uninstall.exe")")
+                fill "$n" $folders
+                f+=("$(timed "$wine" "$build/tests/bench_floor.exe" "${floor_args[@]}")")
+                fill "$n" $folders
+                d+=("$(timed "$wine" cmd /c del /q "${del[@]}")")
+            done
+            um=$(printf '%s\n' "${u[@]}" | median) fm=$(printf '%s\n' "${f[@]}" | median)
+            dm=$(printf '%s\n' "${d[@]}" | median)
+            printf '%8d %-8s %12.4f %12.4f %12.4f %9.3f %9.3f\n' "$n" "${folders// /+}" "$um" "$fm" "$dm" \
+                "$(echo "$um / $fm" | bc -l)" "$(echo "$um / $dm" | bc -l)"
         done
-        um=$(printf '%s\n' "${u[@]}" | median) fm=$(printf '%s\n' "${f[@]}" | median)
-        printf '%8d %-8s %12.4f %12.4f %7.2f\n' "$n" "${folders// /+}" "$um" "$fm" "$(echo "$um / $fm" | bc -l)"
     done
+    # The fixed cost: update mode on an empty profile against a program that
+    # does nothing.
+    rm -rf "$profile/AppData/Roaming/Orvane"
+    u=() f=()
+    for ((i = 0; i < 2 * runs + 1; i++)); do
+        u+=("$(timed "$wine" "$build/uninstall.exe" --mode=update)")
+        f+=("$(timed "$wine" "$build/tests/bench_trivial.exe")")
+    done
+    um=$(printf '%s\n' "${u[@]}" | median) fm=$(printf '%s\n' "${f[@]}" | median)
+    printf 'fixed cost: uninstall --mode=update %.4f s, trivial program %.4f s, ratio %.2f\n' "$um" "$fm" \
+        "$(echo "$um / $fm" | bc -l)"
+    # Real fonts of families of their own, registered publicly, then a run.
+    if [ "$mode" = wow64 ]; then
+        for n in 100 1000; do
+            rm -rf "$profile/AppData/Roaming/Orvane"; mkdir -p "$plugin/r"
+            "$wine" "$build/make_sample_profile.exe" --fonts "$n" /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf >/dev/null 2>&1
+            registered=$(timed "$wine" "$build/uninstall.exe")
+            left=$(find "$plugin/r" -type f | wc -l)
+            fill "$n" r
+            plain=$(timed "$wine" "$build/uninstall.exe")
+            printf 'registered fonts: %d in r, run %.3f s against %.3f s for as many plain files: %.2f ms more a font; %d files left\n' \
+                "$n" "$registered" "$plain" "$(echo "($registered - $plain) * 1000 / $n" | bc -l)" "$left"
+        done
+    fi
+    wineserver -k
 done
-wineserver -k

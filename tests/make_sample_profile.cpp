@@ -4,10 +4,12 @@
 // subfolders, and files outside the plugin's folders that must survive.
 // Usage: make_sample_profile [font file to copy]
 //        make_sample_profile --count-registered
+//        make_sample_profile --fonts N FONT-FILE | --count-fonts N
 // The second form prints how many of the sample's fonts the font table still
 // holds as public fonts (taking each out as it counts it) and changes nothing
 // else.
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -55,9 +57,39 @@ int CountRegistered(const WideString& roaming, const WideString& local) {
     return 0;
 }
 
+// N fonts of families of their own in the roaming "r" folder, registered
+// publicly (--fonts), or how many of them the font table still holds,
+// taking each out as it counts it (--count-fonts).
+int ManyFonts(int n, const char* fontFile, bool count) {
+    const WideString r = vx::RoamingPluginDir() + u"\\r";
+    vx::VXContextParams params;
+    params.fontRegistrationMode = 2;
+    vx::VXPluginContext context(params);
+    std::string font;
+    if (fontFile) {
+        std::ifstream in(fontFile, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        font = s.str();
+    }
+    int held = 0;
+    for (int i = 0; i < n; ++i) {
+        const WideString path = vx::JoinUtf8Name(r, "font" + std::to_string(i) + ".otf");
+        if (count)
+            held += vx::win::RemoveFontResourceExW(path.c_str(), 0) != 0;
+        else
+            held += Write(r, "font" + std::to_string(i) + ".otf", vx::test::RenameFontFamily(font)) &&
+                    vx::RegisterFontFile(&context, path, 2);
+    }
+    std::printf("%d\n", held);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "--count-registered")
         return CountRegistered(vx::RoamingPluginDir(), vx::LocalPluginDir());
+    if (argc > 2 && (std::string(argv[1]) == "--fonts" || std::string(argv[1]) == "--count-fonts"))
+        return ManyFonts(std::atoi(argv[2]), argc > 3 ? argv[3] : nullptr, argv[1][2] == 'c');
     std::string font = std::string("\x00\x01\x00\x00", 4) + "sample font";
     if (argc > 1) {
         std::ifstream in(argv[1], std::ios::binary);
