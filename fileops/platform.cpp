@@ -88,7 +88,7 @@ const char* OpName(Op op) {
         "MoveFileExW",          "CreateDirectoryW",    "OpenFileStreamW",
         "WideCharToMultiByte",  "MultiByteToWideChar", "AddFontResourceExW",
         "RemoveFontResourceExW", "SendNotifyMessageW", "GetUserDefaultLocaleName",
-        "GetVersionExW",        "GetSystemTime"};
+        "GetVersionExW",        "GetSystemTime",       "SetDefaultDllDirectories"};
     return names[static_cast<int>(op)];
 }
 
@@ -254,6 +254,12 @@ BOOL GetVersionExW(OsVersionInfo* info) {
 void GetSystemTime(SystemTime* time) {
     if (Injected([&] { return testing::Call{Op::GetSystemTime, {}, {}, 0, 0, time}; })) return;
     backend::GetSystemTime(time);
+}
+
+BOOL SetDefaultDllDirectories(DWORD flags) {
+    if (auto r = Injected([&] { return testing::Call{Op::SetDefaultDllDirectories, {}, {}, flags}; }))
+        return *r != 0;
+    return backend::SetDefaultDllDirectories(flags);
 }
 
 }  // namespace vx::win

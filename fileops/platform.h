@@ -32,6 +32,7 @@ constexpr UINT kWmFontChange = 0x001D;
 constexpr UINT kCpUtf8 = 65001;
 constexpr int kLocaleNameMaxLength = 85;
 constexpr HRESULT kSOk = 0;
+constexpr DWORD kLoadLibrarySearchSystem32 = 0x800;
 
 constexpr DWORD kErrorFileNotFound = 2;
 constexpr DWORD kErrorPathNotFound = 3;

@@ -1025,5 +1025,8 @@ void GetSystemTime(SystemTime* time) {
     time->milliseconds = static_cast<std::uint16_t>(ts.tv_nsec / 1000000);
 }
 
+// The host has no DLL search order to narrow.
+BOOL SetDefaultDllDirectories(DWORD) { return 1; }
+
 }  // namespace backend
 }  // namespace vx::win

@@ -40,6 +40,7 @@ enum class Op {
     GetUserDefaultLocaleName,
     GetVersionExW,
     GetSystemTime,
+    SetDefaultDllDirectories,
 };
 
 const char* OpName(Op op);

@@ -157,4 +157,13 @@ void GetSystemTime(SystemTime* time) {
     time->milliseconds = st.wMilliseconds;
 }
 
+BOOL SetDefaultDllDirectories(DWORD flags) {
+    // Found at run time: Windows 7 has it only with update KB2533623, and an
+    // import would stop the program from starting without it.
+    using Fn = BOOL(WINAPI*)(DWORD);
+    const auto fn = reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    return fn ? fn(flags) : 0;
+}
+
 }  // namespace vx::win::backend

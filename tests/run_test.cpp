@@ -89,6 +89,10 @@ TEST(Run, UpdateModeResolvesButChangesNothing) {
     EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 0);
     EXPECT_EQ(hooks.Count(Op::SHGetKnownFolderPath), 5);
     EXPECT_EQ(hooks.Count(Op::GetVersionExW), 1);
+    // Before anything else, DLLs are looked for in System32 only.
+    ASSERT_FALSE(hooks.Calls().empty());
+    EXPECT_EQ(hooks.Calls()[0].op, Op::SetDefaultDllDirectories);
+    EXPECT_EQ(hooks.Calls()[0].n1, win::kLoadLibrarySearchSystem32);
 }
 
 TEST(Run, NoFoldersNothingWalked) {

@@ -5,6 +5,7 @@
 
 #include "context/params.h"
 #include "context/plugin_context.h"
+#include "fileops/platform.h"
 #include "paths/known_folders.h"
 #include "uninstall/cleanup.h"
 
@@ -23,6 +24,10 @@ bool HasUpdateFlag(int argc, const char* const* argv) {
 }
 
 int RunUninstall(int argc, const char* const* argv) {
+    // First of all: the shell and COM load further DLLs as the run goes, and
+    // an uninstaller is often started from a downloads or temporary folder,
+    // where a planted DLL would otherwise be found first.
+    win::SetDefaultDllDirectories(win::kLoadLibrarySearchSystem32);
     const WideString roamingFolder = RoamingPluginDir();
     WideString dataFolder = PluginDataDir(true);
     const WideString localFolder = LocalPluginDir();
