@@ -1,44 +1,47 @@
 #!/usr/bin/env bash
 # The program's main job, shown: builds it, lays out a sample installation of
-# the plugin in a fresh profile, and runs the uninstaller on it, first in
-# update mode (nothing changes), then for real. The native build runs with a
-# temporary HOME; the 32-bit Windows product in a fresh Wine prefix.
+# the plugin in a fresh profile (fonts registered as public fonts, a
+# read-only font, temporary and other files, subfolders, files outside the
+# plugin's folders), and runs the uninstaller on it, first in update mode
+# (nothing may change), then for real. For each file it tells what became of
+# it and the rule that decided it. The native build runs with a temporary
+# HOME; the 32-bit Windows product in a fresh Wine prefix.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export LANG=C.UTF-8
 scripts/setup.sh >/dev/null
 
-tree() {  # the profile, one entry a line, with sizes and modes
-    (cd "$1" && find . -mindepth 1 \( -path './AppData/Local/Microsoft' -o -path './AppData/Roaming/Microsoft' \) -prune -o -printf '%M %6s  %p\n' | sort -k3)
+listing() {  # every file of the profile: mode and digest, then its path
+    (cd "$1" && find . -type f -not -path './AppData/*/Microsoft/*' -printf '%P\n' | sort | while IFS= read -r p; do
+        printf '%s:%s\t%s\n' "$(stat -c %A "$p")" "$(md5sum < "$p" | cut -c1-12)" "$p"
+    done)
 }
 
-show() {  # show TITLE PROFILE UNINSTALL-COMMAND...
-    local title=$1 profile=$2; shift 2
-    echo "== $title: profile before"
-    tree "$profile"
-    echo "== $title: uninstall --mode=update"
+show() {  # show TITLE PROFILE FONTS-BEFORE FONT-COUNT-COMMAND BROADCASTS-COMMAND UNINSTALL-COMMAND...
+    local title=$1 profile=$2 fonts_before=$3 count=$4 broadcasts=$5; shift 5
+    listing "$profile" > "$work/before"
+    echo "== $title"
     set +e; "$@" --mode=update; local rc=$?; set -e
-    echo "exit status $rc; $(diff <(echo "$before") <(tree "$profile") >/dev/null && echo 'profile unchanged' || echo 'PROFILE CHANGED')"
-    echo "== $title: uninstall"
+    listing "$profile" > "$work/update"
+    echo "  uninstall --mode=update: exit $rc, $(cmp -s "$work/before" "$work/update" && echo 'nothing changed' || echo 'SOMETHING CHANGED')"
     set +e; "$@"; rc=$?; set -e
-    echo "exit status $rc"
-    echo "== $title: profile after"
-    tree "$profile"
-    echo "== $title: what changed"
-    diff <(echo "$before") <(tree "$profile") || true
+    echo "  uninstall: exit $rc; what became of each file:"
+    listing "$profile" > "$work/after"
+    python3 scripts/demo_report.py "$work/before" "$work/after"
+    echo "  fonts of the sample in the font table: $fonts_before before, $(eval "$count") after; font-change broadcasts: $(eval "$broadcasts")"
 }
 
 cmake --preset native >/dev/null && cmake --build --preset native >/dev/null
 work=$(mktemp -d) home=$work/home
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 mkdir -p "$home/AppData/Roaming" "$home/AppData/Local"
-# The emulation keeps the session's public fonts in this file.
-export VXEMU_FONT_TABLE=$work/fonttable
+# The emulation keeps the session's public fonts and the broadcasts in files.
+export VXEMU_FONT_TABLE=$work/fonttable VXEMU_BROADCAST_LOG=$work/broadcasts
 HOME=$home build/native/make_sample_profile
-echo "public fonts in the font table: $(grep -c . "$VXEMU_FONT_TABLE" || true)"
-before=$(tree "$home")
-HOME=$home show native "$home" build/native/uninstall
-echo "public fonts left in the font table: $(grep -c . "$VXEMU_FONT_TABLE" || true)"
+fonts=$(grep -c . "$VXEMU_FONT_TABLE" || true); : > "$VXEMU_BROADCAST_LOG"
+HOME=$home show "native build, emulated Windows" "$home" "$fonts" \
+    'grep -c . "$VXEMU_FONT_TABLE" || true' \
+    'echo "$(grep -c . "$VXEMU_BROADCAST_LOG" || true) (one per font folder that lost a font)"' build/native/uninstall
 
 cmake --preset windows >/dev/null && cmake --build --preset windows >/dev/null
 # The 32-bit product: under Wine's classic 32-bit loader where the kernel runs
@@ -49,6 +52,11 @@ wine=cmake/wine-run.sh
 "$wine" wineboot -i >/dev/null 2>&1; wineserver -w
 profile="$WINEPREFIX/drive_c/users/$(id -un)"
 "$wine" build/windows/make_sample_profile.exe /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
-before=$(tree "$profile")
-show "windows: the 32-bit uninstall.exe under Wine in $mode mode" "$profile" "$wine" build/windows/uninstall.exe
+fonts=$("$wine" build/windows/make_sample_profile.exe --count-registered | tr -d '\r')
+# Under Wine a count after the run says nothing: every new process gets the
+# session's public fonts again from Wine's cache. A session without a display
+# shows no broadcast.
+show "32-bit uninstall.exe under Wine in $mode mode" "$profile" "$fonts" \
+    'echo "not countable (Wine hands every new process the public fonts again from its cache)"' \
+    'echo "not visible under Wine without a display"' "$wine" build/windows/uninstall.exe
 wineserver -k
