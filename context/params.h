@@ -13,8 +13,8 @@ struct VXContextParams {
     std::string text1, text2, text3, text4;
     // 1: fonts are private to the process (FR_PRIVATE); 2: public.
     std::int32_t fontRegistrationMode = 0;
-    std::int32_t value1 = 0, value2 = 0, value3 = 0, value4 = 0, value5 = 0, value6 = 0,
-                 value7 = 0, value8 = 0, value9 = 0;
+    std::int32_t value1 = 0, value2 = 0, value3 = 0, value4 = 0, value5 = 0, value6 = 0, value7 = 0,
+                 value8 = 0, value9 = 0;
     Callback callback = nullptr;
     std::int32_t value10 = 0;
     std::string text5, text6;

@@ -41,8 +41,7 @@ WideString VXPluginContext::JoinPath(WideString base, WideString suffix) {
 }
 
 void VXPluginContext::DeriveLetterDirs(const WideString& base, WideString& e, WideString& r,
-                                       WideString& u, WideString& w, WideString& t,
-                                       WideString& x) {
+                                       WideString& u, WideString& w, WideString& t, WideString& x) {
     e = JoinPath(base, u"\\e\\");
     r = JoinPath(base, u"\\r\\");
     u = JoinPath(base, u"\\u\\");

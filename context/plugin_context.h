@@ -69,7 +69,7 @@ public:
     WideString localRDir;
     WideString localFourthDir;  // nothing fills it
     WideString localCDir;
-    WideString localSixthDir;   // nothing fills it
+    WideString localSixthDir;  // nothing fills it
     WideString localUDir;
     WideString localWDir;
     WideString localTDir;
@@ -88,8 +88,8 @@ public:
     WideString roamingTDir;
     WideString roamingXDir;
 
-    bool auxFlag5 = false, auxFlag6 = false, auxFlag7 = false, auxFlag8 = false,
-         auxFlag9 = false, auxFlag10 = false;
+    bool auxFlag5 = false, auxFlag6 = false, auxFlag7 = false, auxFlag8 = false, auxFlag9 = false,
+         auxFlag10 = false;
     std::int32_t auxValue1 = 0;
     bool auxFlag11 = false;
     bool fontBatchActive = false;

@@ -33,6 +33,7 @@ std::optional<std::int64_t> Injected(MakeCall makeCall) {
     return outcome->result;
 }
 
+using testing::Call;
 using testing::Op;
 
 }  // namespace
@@ -79,6 +80,7 @@ std::optional<Outcome> ScopedHooks::Enter(Call call) {
 }
 
 const char* OpName(Op op) {
+    // clang-format off
     static const char* const names[] = {
         "SHGetKnownFolderPath", "CoTaskMemFree",       "PathCombineW",
         "PathAppendW",          "PathRemoveFileSpecW", "PathFindExtensionW",
@@ -89,14 +91,17 @@ const char* OpName(Op op) {
         "WideCharToMultiByte",  "MultiByteToWideChar", "AddFontResourceExW",
         "RemoveFontResourceExW", "SendNotifyMessageW", "GetUserDefaultLocaleName",
         "GetVersionExW",        "GetSystemTime",       "SetDefaultDllDirectories"};
+    // clang-format on
     return names[static_cast<int>(op)];
 }
 
 }  // namespace testing
 
 HRESULT SHGetKnownFolderPath(KnownFolder id, DWORD flags, WCHAR** path) {
-    if (auto r = Injected([&] { return testing::Call{Op::SHGetKnownFolderPath, {}, {}, static_cast<std::uint64_t>(id), flags,
-                           path}; })) {
+    if (auto r = Injected([&] {
+            const auto folder = static_cast<std::uint64_t>(id);
+            return Call{Op::SHGetKnownFolderPath, {}, {}, folder, flags, path};
+        })) {
         *path = nullptr;
         return static_cast<HRESULT>(*r);
     }
@@ -109,7 +114,10 @@ void CoTaskMemFree(void* p) {
 }
 
 WCHAR* PathCombineW(WCHAR* dest, const WCHAR* dir, const WCHAR* file) {
-    if (auto r = Injected([&] { return testing::Call{Op::PathCombineW, Text(dir), Text(file)}; }); r && *r == 0) {
+    if (auto r = Injected([&] {
+            return Call{Op::PathCombineW, Text(dir), Text(file)};
+        });
+        r && *r == 0) {
         if (dest) dest[0] = 0;
         return nullptr;
     }
@@ -117,12 +125,17 @@ WCHAR* PathCombineW(WCHAR* dest, const WCHAR* dir, const WCHAR* file) {
 }
 
 BOOL PathAppendW(WCHAR* path, const WCHAR* more) {
-    if (auto r = Injected([&] { return testing::Call{Op::PathAppendW, Text(path), Text(more)}; }); r && *r == 0) return 0;
+    if (auto r = Injected([&] {
+            return Call{Op::PathAppendW, Text(path), Text(more)};
+        });
+        r && *r == 0)
+        return 0;
     return backend::PathAppendW(path, more);
 }
 
 BOOL PathRemoveFileSpecW(WCHAR* path) {
-    if (auto r = Injected([&] { return testing::Call{Op::PathRemoveFileSpecW, Text(path)}; }); r && *r == 0) return 0;
+    if (auto r = Injected([&] { return Call{Op::PathRemoveFileSpecW, Text(path)}; }); r && *r == 0)
+        return 0;
     return backend::PathRemoveFileSpecW(path);
 }
 
@@ -137,12 +150,13 @@ const WCHAR* PathFindFileNameW(const WCHAR* path) {
 }
 
 FindHandle FindFirstFileW(const WCHAR* pattern, FindData* data) {
-    if (auto r = Injected([&] { return testing::Call{Op::FindFirstFileW, Text(pattern)}; }); r && *r == 0) return nullptr;
+    if (auto r = Injected([&] { return Call{Op::FindFirstFileW, Text(pattern)}; }); r && *r == 0)
+        return nullptr;
     return backend::FindFirstFileW(pattern, data);
 }
 
 BOOL FindNextFileW(FindHandle h, FindData* data) {
-    if (auto r = Injected([&] { return testing::Call{Op::FindNextFileW}; }); r && *r == 0) return 0;
+    if (auto r = Injected([&] { return Call{Op::FindNextFileW}; }); r && *r == 0) return 0;
     return backend::FindNextFileW(h, data);
 }
 
@@ -152,39 +166,45 @@ BOOL FindClose(FindHandle h) {
 }
 
 DWORD GetFileAttributesW(const WCHAR* path) {
-    if (auto r = Injected([&] { return testing::Call{Op::GetFileAttributesW, Text(path)}; }))
+    if (auto r = Injected([&] { return Call{Op::GetFileAttributesW, Text(path)}; }))
         return static_cast<DWORD>(*r == 0 ? kInvalidFileAttributes : *r);
     return backend::GetFileAttributesW(path);
 }
 
 BOOL SetFileAttributesW(const WCHAR* path, DWORD attributes) {
-    if (auto r = Injected([&] { return testing::Call{Op::SetFileAttributesW, Text(path), {}, attributes}; })) return *r != 0;
+    if (auto r = Injected([&] { return Call{Op::SetFileAttributesW, Text(path), {}, attributes}; }))
+        return *r != 0;
     return backend::SetFileAttributesW(path, attributes);
 }
 
 BOOL DeleteFileW(const WCHAR* path) {
-    if (auto r = Injected([&] { return testing::Call{Op::DeleteFileW, Text(path)}; })) return *r != 0;
+    if (auto r = Injected([&] { return Call{Op::DeleteFileW, Text(path)}; })) return *r != 0;
     return backend::DeleteFileW(path);
 }
 
 UINT GetTempFileNameW(const WCHAR* dir, const WCHAR* prefix, UINT unique, WCHAR* out) {
-    if (auto r = Injected([&] { return testing::Call{Op::GetTempFileNameW, Text(dir), Text(prefix), unique}; }); r && *r == 0)
+    if (auto r = Injected([&] {
+            return Call{Op::GetTempFileNameW, Text(dir), Text(prefix), unique};
+        });
+        r && *r == 0)
         return 0;
     return backend::GetTempFileNameW(dir, prefix, unique, out);
 }
 
 BOOL MoveFileW(const WCHAR* from, const WCHAR* to) {
-    if (auto r = Injected([&] { return testing::Call{Op::MoveFileW, Text(from), Text(to)}; })) return *r != 0;
+    if (auto r = Injected([&] { return Call{Op::MoveFileW, Text(from), Text(to)}; }))
+        return *r != 0;
     return backend::MoveFileW(from, to);
 }
 
 BOOL MoveFileExW(const WCHAR* from, const WCHAR* to, DWORD flags) {
-    if (auto r = Injected([&] { return testing::Call{Op::MoveFileExW, Text(from), Text(to), flags}; })) return *r != 0;
+    if (auto r = Injected([&] { return Call{Op::MoveFileExW, Text(from), Text(to), flags}; }))
+        return *r != 0;
     return backend::MoveFileExW(from, to, flags);
 }
 
 BOOL CreateDirectoryW(const WCHAR* path) {
-    if (auto r = Injected([&] { return testing::Call{Op::CreateDirectoryW, Text(path)}; })) return *r != 0;
+    if (auto r = Injected([&] { return Call{Op::CreateDirectoryW, Text(path)}; })) return *r != 0;
     return backend::CreateDirectoryW(path);
 }
 
@@ -192,7 +212,9 @@ DWORD GetLastError() { return backend::GetLastError(); }
 void SetLastError(DWORD code) { backend::SetLastError(code); }
 
 void OpenFileStreamW(std::fstream& stream, const WCHAR* path, std::ios::openmode mode) {
-    if (auto r = Injected([&] { return testing::Call{Op::OpenFileStreamW, Text(path), {}, static_cast<std::uint64_t>(mode)}; });
+    if (auto r = Injected([&] {
+            return Call{Op::OpenFileStreamW, Text(path), {}, static_cast<std::uint64_t>(mode)};
+        });
         r && *r == 0) {
         stream.setstate(std::ios::failbit);
         return;
@@ -202,28 +224,34 @@ void OpenFileStreamW(std::fstream& stream, const WCHAR* path, std::ios::openmode
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* src, int srcLen, char* dst,
                         int dstSize) {
-    if (auto r = Injected([&] { return testing::Call{Op::WideCharToMultiByte, Text(src, srcLen), {}, codePage,
-                           static_cast<std::uint64_t>(dstSize)}; }))
+    if (auto r = Injected([&] {
+            Call call{Op::WideCharToMultiByte, Text(src, srcLen), {}, codePage};
+            call.n2 = static_cast<std::uint64_t>(dstSize);
+            return call;
+        }))
         return static_cast<int>(*r);
     return backend::WideCharToMultiByte(codePage, flags, src, srcLen, dst, dstSize);
 }
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen, WCHAR* dst,
                         int dstSize) {
-    if (auto r = Injected([&] { return testing::Call{Op::MultiByteToWideChar, {}, {}, codePage,
-                           static_cast<std::uint64_t>(dstSize)}; }))
+    if (auto r = Injected([&] {
+            const auto size = static_cast<std::uint64_t>(dstSize);
+            return Call{Op::MultiByteToWideChar, {}, {}, codePage, size};
+        }))
         return static_cast<int>(*r);
     return backend::MultiByteToWideChar(codePage, flags, src, srcLen, dst, dstSize);
 }
 
 int AddFontResourceExW(const WCHAR* path, DWORD flags) {
-    if (auto r = Injected([&] { return testing::Call{Op::AddFontResourceExW, Text(path), {}, flags}; }))
+    if (auto r = Injected([&] { return Call{Op::AddFontResourceExW, Text(path), {}, flags}; }))
         return static_cast<int>(*r);
     return backend::AddFontResourceExW(path, flags);
 }
 
 BOOL RemoveFontResourceExW(const WCHAR* path, DWORD flags) {
-    if (auto r = Injected([&] { return testing::Call{Op::RemoveFontResourceExW, Text(path), {}, flags}; })) return *r != 0;
+    if (auto r = Injected([&] { return Call{Op::RemoveFontResourceExW, Text(path), {}, flags}; }))
+        return *r != 0;
     return backend::RemoveFontResourceExW(path, flags);
 }
 
@@ -231,33 +259,39 @@ BOOL SendNotifyMessageW(std::uintptr_t hwnd, UINT msg, std::uintptr_t wParam,
                         std::intptr_t lParam) {
     // The hwnd and message are what matter to the callers' contract; the two
     // parameters are recorded packed so a test can see they were both 0.
-    if (auto r = Injected([&] { return testing::Call{Op::SendNotifyMessageW, {}, {}, hwnd,
-                           (static_cast<std::uint64_t>(msg) << 32) |
-                               static_cast<std::uint64_t>(wParam | static_cast<std::uintptr_t>(lParam))}; }))
+    if (auto r = Injected([&] {
+            const auto packed =
+                (static_cast<std::uint64_t>(msg) << 32) |
+                static_cast<std::uint64_t>(wParam | static_cast<std::uintptr_t>(lParam));
+            return Call{Op::SendNotifyMessageW, {}, {}, hwnd, packed};
+        }))
         return *r != 0;
     return backend::SendNotifyMessageW(hwnd, msg, wParam, lParam);
 }
 
 int GetUserDefaultLocaleName(WCHAR* name, int size) {
-    if (auto r = Injected([&] { return testing::Call{Op::GetUserDefaultLocaleName, {}, {}, static_cast<std::uint64_t>(size),
-                           0, name}; }))
+    if (auto r = Injected([&] {
+            const auto area = static_cast<std::uint64_t>(size);
+            return Call{Op::GetUserDefaultLocaleName, {}, {}, area, 0, name};
+        }))
         return static_cast<int>(*r);
     return backend::GetUserDefaultLocaleName(name, size);
 }
 
 BOOL GetVersionExW(OsVersionInfo* info) {
-    if (auto r = Injected([&] { return testing::Call{Op::GetVersionExW, {}, {}, info ? info->size : 0, 0, info}; }))
+    if (auto r = Injected(
+            [&] { return Call{Op::GetVersionExW, {}, {}, info ? info->size : 0, 0, info}; }))
         return *r != 0;
     return backend::GetVersionExW(info);
 }
 
 void GetSystemTime(SystemTime* time) {
-    if (Injected([&] { return testing::Call{Op::GetSystemTime, {}, {}, 0, 0, time}; })) return;
+    if (Injected([&] { return Call{Op::GetSystemTime, {}, {}, 0, 0, time}; })) return;
     backend::GetSystemTime(time);
 }
 
 BOOL SetDefaultDllDirectories(DWORD flags) {
-    if (auto r = Injected([&] { return testing::Call{Op::SetDefaultDllDirectories, {}, {}, flags}; }))
+    if (auto r = Injected([&] { return Call{Op::SetDefaultDllDirectories, {}, {}, flags}; }))
         return *r != 0;
     return backend::SetDefaultDllDirectories(flags);
 }

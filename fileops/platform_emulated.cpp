@@ -28,12 +28,12 @@ namespace vx::win {
 
 struct FindSearch {
     ~FindSearch();
-    std::string folder;    // host folder, ending in '/'
-    DIR* dir = nullptr;    // open for the search's life: later batches are read from it,
-                           // and names in the folder are looked up through it
-    int dots = 0;          // "." and ".." still to come
-    bool all = true;       // "*" or "*.*"
-    std::u16string mask;   // otherwise the folded mask: a whole name, or "*" and a suffix
+    std::string folder;   // host folder, ending in '/'
+    DIR* dir = nullptr;   // open for the search's life: later batches are read from it,
+                          // and names in the folder are looked up through it
+    int dots = 0;         // "." and ".." still to come
+    bool all = true;      // "*" or "*.*"
+    std::u16string mask;  // otherwise the folded mask: a whole name, or "*" and a suffix
     // Entries come in name order, a bounded batch at a time. Each batch is
     // the names that follow the last one reported, read afresh from the
     // folder, the way an NTFS search resumes after its last name; a folder
@@ -108,7 +108,10 @@ std::u16string FromUtf8(const char* s, std::size_t n) {
             ++i;
             continue;
         }
-        int need = b >= 0xF0 && b <= 0xF4 ? 3 : b >= 0xE0 && b <= 0xEF ? 2 : b >= 0xC2 && b <= 0xDF ? 1 : -1;
+        int need = b >= 0xF0 && b <= 0xF4   ? 3
+                   : b >= 0xE0 && b <= 0xEF ? 2
+                   : b >= 0xC2 && b <= 0xDF ? 1
+                                            : -1;
         if (need < 0) {
             out += u'\xFFFD';
             ++i;
@@ -421,13 +424,14 @@ std::u16string RootOf(const std::u16string& s) {
     return {};
 }
 
-
 // --- font table and broadcasts ---
 
 struct FontKey {
     std::u16string path;
     bool priv;
-    bool operator<(const FontKey& o) const { return std::tie(path, priv) < std::tie(o.path, o.priv); }
+    bool operator<(const FontKey& o) const {
+        return std::tie(path, priv) < std::tie(o.path, o.priv);
+    }
 };
 
 std::map<FontKey, int>& FontTable() {
@@ -447,7 +451,8 @@ void LoadSessionFonts() {
     const char* file = SessionFontFile();
     if (!file) return;
     auto& table = FontTable();
-    for (auto it = table.begin(); it != table.end();) it = it->first.priv ? std::next(it) : table.erase(it);
+    for (auto it = table.begin(); it != table.end();)
+        it = it->first.priv ? std::next(it) : table.erase(it);
     std::FILE* f = std::fopen(file, "r");
     if (!f) return;
     char line[4096];
@@ -467,7 +472,8 @@ void SaveSessionFonts() {
     std::FILE* f = std::fopen(file, "w");
     if (!f) return;
     for (const auto& [key, count] : FontTable())
-        if (!key.priv) std::fprintf(f, "%d\t%s\n", count, ToUtf8(key.path.data(), key.path.size()).c_str());
+        if (!key.priv)
+            std::fprintf(f, "%d\t%s\n", count, ToUtf8(key.path.data(), key.path.size()).c_str());
     std::fclose(f);
 }
 
@@ -510,7 +516,8 @@ HRESULT SHGetKnownFolderPath(KnownFolder id, DWORD flags, WCHAR** path) {
     if (id == KnownFolder::LocalAppData) host += "/AppData/Local";
     // With flags 0 the shell hands out only a folder that exists.
     struct stat st {};
-    if (stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return static_cast<HRESULT>(0x80070003u);
+    if (stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return static_cast<HRESULT>(0x80070003u);
     std::u16string w = FromHostPath(host == "/" ? std::string() : host);
     auto* buf = static_cast<WCHAR*>(std::malloc((w.size() + 1) * sizeof(WCHAR)));
     if (!buf) return static_cast<HRESULT>(0x8007000Eu);
@@ -623,7 +630,8 @@ FindHandle FindFirstFileW(const WCHAR* pattern, FindData* data) {
     }
     std::u16string mask = pat.substr(bs + 1);
     // The pattern's end loses its dots and spaces as any path's does.
-    while (!mask.empty() && (mask.back() == u'.' || mask.back() == u' ') && mask != u"." && mask != u"..")
+    while (!mask.empty() && (mask.back() == u'.' || mask.back() == u' ') && mask != u"." &&
+           mask != u"..")
         mask.pop_back();
     std::u16string dirW = pat.substr(0, bs);
     bool atRoot = dirW.size() == 2 && dirW[1] == u':';
@@ -638,7 +646,9 @@ FindHandle FindFirstFileW(const WCHAR* pattern, FindData* data) {
     }
     DIR* d = opendir(dir.c_str());
     if (!d) {
-        Fail(errno == ENOTDIR ? kErrorDirectory : errno == ENOENT ? kErrorPathNotFound : FromErrno(errno, dir));
+        Fail(errno == ENOTDIR  ? kErrorDirectory
+             : errno == ENOENT ? kErrorPathNotFound
+                               : FromErrno(errno, dir));
         return nullptr;
     }
     auto* search = new FindSearch;
@@ -797,7 +807,7 @@ UINT GetTempFileNameW(const WCHAR* dir, const WCHAR* prefix, UINT unique, WCHAR*
         emit(nameFor(unique & 0xFFFF));
         return unique & 0xFFFF;
     }
-    timespec ts {};
+    timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     UINT start = static_cast<UINT>((ts.tv_sec * 1000 + ts.tv_nsec / 1000000) & 0xFFFF);
     if (start == 0) start = 1;
@@ -824,7 +834,8 @@ namespace {
 
 BOOL Move(const WCHAR* from, const WCHAR* to, DWORD flags) {
     std::string src = HostPath(from), dst = HostPath(to);
-    struct stat sst {}, dstst {};
+    struct stat sst {};
+    struct stat dstst {};
     if (src.empty() || lstat(src.c_str(), &sst) != 0) {
         Fail(src.empty() ? kErrorPathNotFound : FromErrno(errno, src));
         return 0;
@@ -959,7 +970,8 @@ BOOL RemoveFontResourceExW(const WCHAR* path, DWORD flags) {
     return 1;
 }
 
-BOOL SendNotifyMessageW(std::uintptr_t hwnd, UINT msg, std::uintptr_t wParam, std::intptr_t lParam) {
+BOOL SendNotifyMessageW(std::uintptr_t hwnd, UINT msg, std::uintptr_t wParam,
+                        std::intptr_t lParam) {
     if (const char* log = std::getenv("VXEMU_BROADCAST_LOG"); log && *log) {
         if (std::FILE* f = std::fopen(log, "a")) {
             std::fprintf(f, "hwnd=0x%lx msg=0x%x wparam=%lu lparam=%ld\n",
@@ -1011,9 +1023,9 @@ BOOL GetVersionExW(OsVersionInfo* info) {
 }
 
 void GetSystemTime(SystemTime* time) {
-    timespec ts {};
+    timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
-    std::tm tm {};
+    std::tm tm{};
     gmtime_r(&ts.tv_sec, &tm);
     time->year = static_cast<std::uint16_t>(tm.tm_year + 1900);
     time->month = static_cast<std::uint16_t>(tm.tm_mon + 1);

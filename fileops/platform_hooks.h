@@ -51,7 +51,7 @@ struct Call {
     std::u16string text2;  // second one (destination of a move, appended part ...)
     std::uint64_t n1 = 0;  // first numeric argument (flags, sizes, message ...)
     std::uint64_t n2 = 0;
-    void* out = nullptr;   // the caller's output record, for injectors that fill it
+    void* out = nullptr;  // the caller's output record, for injectors that fill it
 };
 
 // What an injector makes a call do instead of reaching the system.

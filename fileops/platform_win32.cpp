@@ -1,9 +1,11 @@
 // The real Win32 calls behind the platform doorway. UTF-16 text crosses as
 // char16_t, which on Windows has the layout of wchar_t.
+// windows.h first: the shell headers need its types.
 #include <windows.h>
+
+#include <knownfolders.h>
 #include <shlobj.h>
 #include <shlwapi.h>
-#include <knownfolders.h>
 
 #include <cstring>
 #include <filesystem>
@@ -161,8 +163,8 @@ BOOL SetDefaultDllDirectories(DWORD flags) {
     // Found at run time: Windows 7 has it only with update KB2533623, and an
     // import would stop the program from starting without it.
     using Fn = BOOL(WINAPI*)(DWORD);
-    const auto fn = reinterpret_cast<Fn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    const auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
     return fn ? fn(flags) : 0;
 }
 

@@ -44,7 +44,8 @@ WideString PluginDataDir(bool roaming) {
 }
 
 std::string UserOwnedFontsDir() {
-    const WideString path = Resolve(win::KnownFolder::RoamingAppData, u"\\Orvane\\User Owned Fonts");
+    const WideString path =
+        Resolve(win::KnownFolder::RoamingAppData, u"\\Orvane\\User Owned Fonts");
     return path.empty() ? std::string() : ToUtf8Path(path);
 }
 
@@ -58,8 +59,8 @@ std::string ToUtf8Path(const WideString& path) {
     // A conversion that does not fit returns 0 and may leave a cut-off text
     // in the area (Wine does): that is no path.
     if (path.empty() ||
-        win::WideCharToMultiByte(win::kCpUtf8, 0, path.data(), static_cast<int>(path.size()),
-                                 area, sizeof area) <= 0)
+        win::WideCharToMultiByte(win::kCpUtf8, 0, path.data(), static_cast<int>(path.size()), area,
+                                 sizeof area) <= 0)
         return {};
     // A form that fills the whole area has no terminator: keep it to the area.
     std::size_t n = 0;

@@ -52,9 +52,9 @@ bool WideToUtf8Buffer(const char16_t* text, char* area, std::size_t size) {
 
 bool Utf8ToWideBuffer(std::string text, char16_t* area, std::size_t size) {
     if (size <= 1 || text.empty()) return false;  // as above: 0 would be a size query
-    const int n = win::MultiByteToWideChar(win::kCpUtf8, 0, text.data(),
-                                           static_cast<int>(text.size()), area,
-                                           static_cast<int>(size - 1));
+    const int n =
+        win::MultiByteToWideChar(win::kCpUtf8, 0, text.data(), static_cast<int>(text.size()), area,
+                                 static_cast<int>(size - 1));
     if (n <= 0) return false;
     area[n] = u'\0';
     return true;

@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
         for (int i = 0; i < n; ++i) {
             std::fstream f;
             const std::string name = "file" + std::to_string(i) + (fonts ? ".otf" : ".bin");
-            vx::OpenFileStream(f, folder + u"\\" + vx::WideString(name.begin(), name.end()), true, false);
+            vx::OpenFileStream(f, folder + u"\\" + vx::WideString(name.begin(), name.end()), true,
+                               false);
         }
         const long before = g_allocations;
         if (fonts)

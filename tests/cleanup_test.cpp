@@ -23,7 +23,8 @@ protected:
         c->DeriveRoamingDirs();
         c->localPluginDir = t.Win("local");
         c->DeriveLocalDirs();
-        for (const char* d : {"roam/e", "roam/r", "local/e", "local/r", "third", "fourth"}) t.Dir(d);
+        for (const char* d : {"roam/e", "roam/r", "local/e", "local/r", "third", "fourth"})
+            t.Dir(d);
     }
     void Clean(bool update = false, bool roaming = true) {
         CleanPluginFolders(c.get(), roaming ? t.Win("roam") : WideString(), t.Win("local"),
@@ -47,10 +48,10 @@ protected:
 TEST_F(Cleanup, PassWalksTheFoldersInOrder) {
     ScopedHooks hooks;
     Clean();
-    EXPECT_EQ(Walked(hooks), (std::vector<WideString>{
-                                 t.Win("roam/r/*"), t.Win("roam/e/*"), t.Win("roam/*"),
-                                 t.Win("local/r/*"), t.Win("local/e/*"), t.Win("local/*"),
-                                 t.Win("third/*"), t.Win("fourth/*")}));
+    EXPECT_EQ(Walked(hooks),
+              (std::vector<WideString>{t.Win("roam/r/*"), t.Win("roam/e/*"), t.Win("roam/*"),
+                                       t.Win("local/r/*"), t.Win("local/e/*"), t.Win("local/*"),
+                                       t.Win("third/*"), t.Win("fourth/*")}));
     EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 0);
 }
 
@@ -71,9 +72,9 @@ TEST_F(Cleanup, EmptyRoamingFolderSkipsTheWholeRoamingSet) {
     t.File("third/z");
     ScopedHooks hooks;
     Clean(false, false);
-    EXPECT_EQ(Walked(hooks), (std::vector<WideString>{t.Win("local/r/*"), t.Win("local/e/*"),
-                                                     t.Win("local/*"), t.Win("third/*"),
-                                                     t.Win("fourth/*")}));
+    EXPECT_EQ(Walked(hooks),
+              (std::vector<WideString>{t.Win("local/r/*"), t.Win("local/e/*"), t.Win("local/*"),
+                                       t.Win("third/*"), t.Win("fourth/*")}));
     EXPECT_TRUE(t.Exists("roam/r/a.otf"));
     EXPECT_TRUE(t.Exists("roam/e/x"));
     EXPECT_FALSE(t.Exists("local/e/y"));
@@ -91,7 +92,8 @@ TEST_F(Cleanup, FontFolderKeepsOtherFilesAndBroadcastsOnce) {
     t.File("roam/r/sub/inner.otf");
     ScopedHooks hooks;
     CleanFontFolder(c.get(), c->roamingRDir);
-    EXPECT_EQ(t.List("roam/r"), (std::vector<std::string>{"KEEP.OTF", "keep.ttf", "keep.txt", "sub"}));
+    EXPECT_EQ(t.List("roam/r"),
+              (std::vector<std::string>{"KEEP.OTF", "keep.ttf", "keep.txt", "sub"}));
     EXPECT_TRUE(t.Exists("roam/r/sub/inner.otf"));
     EXPECT_EQ(hooks.Count(Op::RemoveFontResourceExW), 3);
     ASSERT_EQ(hooks.Count(Op::SendNotifyMessageW), 1);
@@ -156,7 +158,8 @@ TEST_F(Cleanup, ExceptionInAFontWalkStillSendsTheBroadcast) {
     ScopedHooks hooks;
     // Exhausted memory on the second file's attribute query.
     hooks.Inject([&](const Call& call) -> std::optional<Outcome> {
-        if (call.op == Op::GetFileAttributesW && call.text1 == t.Win("roam/r/b.otf")) return Outcome{0, 0, true};
+        if (call.op == Op::GetFileAttributesW && call.text1 == t.Win("roam/r/b.otf"))
+            return Outcome{0, 0, true};
         return std::nullopt;
     });
     EXPECT_THROW(Clean(), std::bad_alloc);

@@ -16,7 +16,8 @@ VXContextParams Params(int mode) {
 }
 
 TEST(PluginContext, RegistrationModeIsNormalised) {
-    for (int mode : {0, 3, -1, 5}) EXPECT_EQ(VXPluginContext(Params(mode)).params.fontRegistrationMode, 2);
+    for (int mode : {0, 3, -1, 5})
+        EXPECT_EQ(VXPluginContext(Params(mode)).params.fontRegistrationMode, 2);
     EXPECT_EQ(VXPluginContext(Params(1)).params.fontRegistrationMode, 1);
     EXPECT_EQ(VXPluginContext(Params(2)).params.fontRegistrationMode, 2);
     EXPECT_EQ(VXPluginContext(Params(1)).params.text1, "kept");
@@ -118,7 +119,8 @@ TEST(PluginContext, EntitlementPaths) {
     ASSERT_TRUE(c.PrepareRoamingEntitlementPaths());
     EXPECT_TRUE(win::GetFileAttributesW(c.roamingCDir.c_str()) & win::kAttrHidden);
     EXPECT_EQ(c.entitlementsFile, t.Win("roaming") + u"\\c\\entitlements.xml");
-    EXPECT_EQ(c.entitlementsDownloadingFile, t.Win("roaming") + u"\\c\\entitlements-downloading.xml");
+    EXPECT_EQ(c.entitlementsDownloadingFile,
+              t.Win("roaming") + u"\\c\\entitlements-downloading.xml");
     c.localPluginDir = u"C:\\L";
     ASSERT_TRUE(c.PrepareLocalEntitlementPaths());  // creates nothing
     EXPECT_EQ(c.localCDir, u"C:\\L\\c\\");

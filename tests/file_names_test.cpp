@@ -10,16 +10,20 @@ namespace vx::test {
 namespace {
 
 TEST(Classify, ByExtensionCaseSensitively) {
+    // clang-format off
     const std::pair<const char16_t*, PluginFileKind> cases[] = {
-        {u"C:\\r\\a.otf", PluginFileKind::Font},       {u"C:\\r\\a", PluginFileKind::Font},
-        {u"C:\\r\\a.tmp", PluginFileKind::Temporary},  {u"C:\\r\\a.otf.tmp", PluginFileKind::Temporary},
-        {u"C:\\r\\a.ttf", PluginFileKind::Other},      {u"C:\\r\\a.OTF", PluginFileKind::Other},
-        {u"C:\\r\\a.Tmp", PluginFileKind::Other},      {u"C:\\r\\a.", PluginFileKind::Other},
-        {u"C:\\r.d\\a", PluginFileKind::Font},         {u"C:\\r\\a.otf more", PluginFileKind::Font},
-        {u"C:\\r\\del1A2B.TMP", PluginFileKind::Other}, {u"C:\\r\\.otf", PluginFileKind::Font},
+        {u"C:\\r\\a.otf", PluginFileKind::Font},          {u"C:\\r\\a", PluginFileKind::Font},
+        {u"C:\\r\\a.tmp", PluginFileKind::Temporary},     {u"C:\\r\\a.ttf", PluginFileKind::Other},
+        {u"C:\\r\\a.otf.tmp", PluginFileKind::Temporary}, {u"C:\\r\\a.OTF", PluginFileKind::Other},
+        {u"C:\\r\\a.Tmp", PluginFileKind::Other},         {u"C:\\r\\a.", PluginFileKind::Other},
+        {u"C:\\r.d\\a", PluginFileKind::Font},            {u"C:\\r\\.otf", PluginFileKind::Font},
+        {u"C:\\r\\a.otf more", PluginFileKind::Font},
+        {u"C:\\r\\del1A2B.TMP", PluginFileKind::Other},
     };
+    // clang-format on
     for (auto [path, kind] : cases)
-        EXPECT_EQ(ClassifyPluginFile(path), kind) << std::string(path, path + std::char_traits<char16_t>::length(path));
+        EXPECT_EQ(ClassifyPluginFile(path), kind)
+            << std::string(path, path + std::char_traits<char16_t>::length(path));
 }
 
 TEST(FileNames, Utf8Names) {
@@ -73,9 +77,9 @@ TEST_F(Twins, PathsWithoutAOneLetterFolderAreLeftAlone) {
     ScopedHooks hooks;
     // Each would have the overwrite land on the wrong character or before
     // the string.
-    for (const WideString& p : {WideString(u"a"), WideString(u"\\a"), WideString(u"C:a"),
-                               WideString(u"C:\\a"), WideString(u"C:\\ab\\f"), WideString(u"C:\\r\\"),
-                               WideString(u"")})
+    for (const WideString& p :
+         {WideString(u"a"), WideString(u"\\a"), WideString(u"C:a"), WideString(u"C:\\a"),
+          WideString(u"C:\\ab\\f"), WideString(u"C:\\r\\"), WideString(u"")})
         DeleteTwinInEFolder(nullptr, p);
     EXPECT_EQ(hooks.Count(Op::GetFileAttributesW), 0);
     EXPECT_EQ(hooks.Count(Op::DeleteFileW), 0);
@@ -93,7 +97,8 @@ TEST_F(Twins, CreateRoamingDirs) {
     EXPECT_FALSE(CreateRoamingDirs(&c));
     for (const char* d : {"e", "r", "u", "w", "t", "x"}) {
         EXPECT_TRUE(t.Exists(std::string("plugin/") + d)) << d;
-        EXPECT_TRUE(win::GetFileAttributesW(t.Win(std::string("plugin/") + d).c_str()) & win::kAttrHidden);
+        EXPECT_TRUE(win::GetFileAttributesW(t.Win(std::string("plugin/") + d).c_str()) &
+                    win::kAttrHidden);
     }
     EXPECT_EQ(hooks.Count(Op::CreateDirectoryW), 6);
     c.roamingFourthDir = t.Win("plugin/f");

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "tests/fuzz_support.h"
 #include "paths/file_names.h"
+#include "tests/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::u16string path = vx::fuzz::Units(data, size, true);

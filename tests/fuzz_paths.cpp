@@ -17,19 +17,21 @@ std::size_t Len(const WCHAR* p) {
     return n;
 }
 
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Split the input at the first 0xFFFF unit into a folder and a name.
     const std::u16string units = vx::fuzz::Units(data, size, true);
     const auto cut = units.find(u'\xFFFF');
-    std::u16string dir = units.substr(0, cut), file = cut == std::u16string::npos ? u"" : units.substr(cut + 1);
+    std::u16string dir = units.substr(0, cut),
+                   file = cut == std::u16string::npos ? u"" : units.substr(cut + 1);
 
     WCHAR out[kMaxPath];
     std::memset(out, 0x55, sizeof out);
-    if (PathCombineW(out, dir.c_str(), file.c_str())) Require(Len(out) < kMaxPath);
-    else Require(out[0] == 0);
+    if (PathCombineW(out, dir.c_str(), file.c_str()))
+        Require(Len(out) < kMaxPath);
+    else
+        Require(out[0] == 0);
 
     if (dir.size() < kMaxPath) {
         WCHAR area[kMaxPath] = {};

@@ -9,7 +9,8 @@
 #include <string>
 
 #define Require(ok) \
-    ((ok) ? (void)0 : (std::fprintf(stderr, "property broken at line %d\n", __LINE__), std::abort()))
+    ((ok) ? (void)0 \
+          : (std::fprintf(stderr, "property broken at line %d\n", __LINE__), std::abort()))
 
 namespace vx::fuzz {
 

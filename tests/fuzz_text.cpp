@@ -5,11 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "tests/fuzz_support.h"
 #include "paths/text.h"
+#include "tests/fuzz_support.h"
 
 namespace {
-
 
 bool ValidUtf16(const std::u16string& s) {
     for (std::size_t i = 0; i < s.size(); ++i) {

@@ -11,12 +11,13 @@ struct HeldFile::State {
 
 HeldFile::HeldFile(const WideString& path, Share share) : state_(new State) {
     if (share == Share::ReadDelete) return;
-    state_->hooks.Inject([path](const win::testing::Call& call) -> std::optional<win::testing::Outcome> {
-        using win::testing::Op;
-        if ((call.op == Op::DeleteFileW || call.op == Op::MoveFileW) && call.text1 == path)
-            return win::testing::Outcome{0, win::kErrorSharingViolation};
-        return std::nullopt;
-    });
+    state_->hooks.Inject(
+        [path](const win::testing::Call& call) -> std::optional<win::testing::Outcome> {
+            using win::testing::Op;
+            if ((call.op == Op::DeleteFileW || call.op == Op::MoveFileW) && call.text1 == path)
+                return win::testing::Outcome{0, win::kErrorSharingViolation};
+            return std::nullopt;
+        });
 }
 
 HeldFile::~HeldFile() = default;

@@ -12,8 +12,8 @@ HeldFile::HeldFile(const WideString& path, Share share) : state_(new State) {
     const DWORD flags = share == Share::None   ? 0
                         : share == Share::Read ? FILE_SHARE_READ
                                                : FILE_SHARE_READ | FILE_SHARE_DELETE;
-    state_->handle = CreateFileW(reinterpret_cast<LPCWSTR>(path.c_str()), GENERIC_READ, flags, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    state_->handle = CreateFileW(reinterpret_cast<LPCWSTR>(path.c_str()), GENERIC_READ, flags,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 HeldFile::~HeldFile() {

@@ -30,10 +30,11 @@ int main(int argc, char** argv) {
         const auto colon = arg.find(':');
         const std::string how = arg.substr(0, colon);
         const std::wstring path = Wide(arg.c_str() + colon + 1);
-        const DWORD share = how.rfind("none", 0) == 0 ? 0
+        const DWORD share = how.rfind("none", 0) == 0          ? 0
                             : how.rfind("read-delete", 0) == 0 ? FILE_SHARE_READ | FILE_SHARE_DELETE
                                                                : FILE_SHARE_READ;
-        HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE h =
+            CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
         if (h == INVALID_HANDLE_VALUE) return 3;
         if (how.find("+map") != std::string::npos) {
             HANDLE m = CreateFileMappingW(h, nullptr, PAGE_READONLY, 0, 0, nullptr);
@@ -46,8 +47,10 @@ int main(int argc, char** argv) {
             handles.push_back(h);
         }
     }
-    CloseHandle(CreateFileW((release + L".ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    for (int waited = 0; GetFileAttributesW(release.c_str()) == INVALID_FILE_ATTRIBUTES && waited < 6000; ++waited)
+    CloseHandle(CreateFileW((release + L".ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
+                            nullptr));
+    for (int waited = 0;
+         GetFileAttributesW(release.c_str()) == INVALID_FILE_ATTRIBUTES && waited < 6000; ++waited)
         Sleep(20);
     for (void* v : views) UnmapViewOfFile(v);
     for (HANDLE h : handles) CloseHandle(h);

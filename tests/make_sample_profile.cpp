@@ -52,7 +52,8 @@ int CountRegistered(const WideString& roaming, const WideString& local) {
     int count = 0;
     for (const WideString& plugin : {roaming, local})
         for (const char* name : kFontNames)
-            count += vx::win::RemoveFontResourceExW(vx::JoinUtf8Name(plugin + u"\\r", name).c_str(), 0) != 0;
+            count += vx::win::RemoveFontResourceExW(vx::JoinUtf8Name(plugin + u"\\r", name).c_str(),
+                                                    0) != 0;
     std::printf("%d\n", count);
     return 0;
 }
@@ -78,8 +79,9 @@ int ManyFonts(int n, const char* fontFile, bool count) {
         if (count)
             held += vx::win::RemoveFontResourceExW(path.c_str(), 0) != 0;
         else
-            held += Write(r, "font" + std::to_string(i) + ".otf", vx::test::RenameFontFamily(font)) &&
-                    vx::RegisterFontFile(&context, path, 2);
+            held +=
+                Write(r, "font" + std::to_string(i) + ".otf", vx::test::RenameFontFamily(font)) &&
+                vx::RegisterFontFile(&context, path, 2);
     }
     std::printf("%d\n", held);
     return 0;
@@ -120,13 +122,15 @@ int main(int argc, char** argv) {
         // Each font a family of its own, or Wine would not take it twice.
         ok = ok && Write(r, "Brimlet Sans.otf", vx::test::RenameFontFamily(font)) &&
              Write(r, "BrimletMono", vx::test::RenameFontFamily(font)) &&
-             Write(r, "Pinned.otf", vx::test::RenameFontFamily(font)) && Write(r, "keep.ttf", "other font") &&
-             Write(r, "Upper.OTF", "kept: capitals") && Write(r, "partial.tmp", "partial") &&
-             Write(r + u"\\cache", "inner.otf", font) && Write(e, "Brimlet Sans.otf", "encrypted") &&
-             Write(e, "index.bin", "index") && Write(e + u"\\sub", "deep.bin", "kept") &&
-             Write(plugin, "settings.json", "{}") && Write(plugin, "log.txt", "log") &&
+             Write(r, "Pinned.otf", vx::test::RenameFontFamily(font)) &&
+             Write(r, "keep.ttf", "other font") && Write(r, "Upper.OTF", "kept: capitals") &&
+             Write(r, "partial.tmp", "partial") && Write(r + u"\\cache", "inner.otf", font) &&
+             Write(e, "Brimlet Sans.otf", "encrypted") && Write(e, "index.bin", "index") &&
+             Write(e + u"\\sub", "deep.bin", "kept") && Write(plugin, "settings.json", "{}") &&
+             Write(plugin, "log.txt", "log") &&
              Write(plugin + u"\\c", "entitlements.xml", "<e/>") &&
-             Write(plugin + u"\\u", "update.bin", "kept") && Write(plugin + u"\\w", "work.bin", "kept") &&
+             Write(plugin + u"\\u", "update.bin", "kept") &&
+             Write(plugin + u"\\w", "work.bin", "kept") &&
              Write(plugin + u"\\t", "t.bin", "kept") && Write(plugin + u"\\x", "x.bin", "kept");
         for (const char* name : kFontNames)
             ok = vx::RegisterFontFile(&context, vx::JoinUtf8Name(r, name), 2) && ok;

@@ -269,7 +269,7 @@ TEST(Conversions, Utf8BothWaysWithReplacement) {
     EXPECT_EQ(MultiByteToWideChar(kCpUtf8, 0, "\xF0\x9F\x98\x80", 4, wide, 8), 2);
     EXPECT_EQ(wide[0], 0xD83D);
     EXPECT_EQ(wide[1], 0xDE00);
-    const int n = MultiByteToWideChar(kCpUtf8, 0, "\xFF" "a", 2, wide, 8);
+    const int n = MultiByteToWideChar(kCpUtf8, 0, "\xFF\x61", 2, wide, 8);
     ASSERT_GE(n, 2);
     EXPECT_EQ(wide[0], 0xFFFD);
     EXPECT_EQ(wide[n - 1], u'a');
@@ -311,7 +311,8 @@ TEST(SystemFacts, LocaleVersionAndClock) {
 }
 
 TEST(KnownFolders, ProfileFoldersResolveWithoutTrailingBackslash) {
-    for (KnownFolder id : {KnownFolder::RoamingAppData, KnownFolder::LocalAppData, KnownFolder::Profile}) {
+    for (KnownFolder id :
+         {KnownFolder::RoamingAppData, KnownFolder::LocalAppData, KnownFolder::Profile}) {
         WCHAR* p = nullptr;
         ASSERT_EQ(SHGetKnownFolderPath(id, 0, &p), kSOk);
         ASSERT_NE(p, nullptr);

@@ -39,6 +39,7 @@ std::string Err() { return " err=" + std::to_string(GetLastError()); }
 
 // ---- the shell's path functions ----
 
+// clang-format off
 const std::vector<u16string> kDirs = {
     u"", u"C:\\", u"C:\\a", u"C:\\a\\", u"C:\\a\\b", u"\\a", u"\\\\srv\\share", u"C:\\a\\..b",
     u"C:\\a\\.\\b", u"C:\\u\\plugins\\vexaline", u"C:\\u\\plugins\\vexaline\\r\\", u"a\\b",
@@ -48,6 +49,7 @@ const std::vector<u16string> kFiles = {
     u"..x.otf", u"a..b", u".x", u"x.", u"x ", u"x. ", u" x", u"\\x", u"\\\\srv\\s", u"D:\\x",
     u"x\\", u"x\\..\\y", u"..\\..\\..\\..\\z", u"\u00E9", u"\U0001F600.otf", u"x/y", u"../x",
     u"..\\..k", u"*"};
+// clang-format on
 
 void Pure(const u16string& s) {
     const WCHAR* ext = PathFindExtensionW(s.c_str());
@@ -64,7 +66,8 @@ void Pure(const u16string& s) {
 void Join(const u16string& dir, const u16string& file) {
     WCHAR out[kMaxPath] = {u'?', 0};
     const bool ok = PathCombineW(out, dir.c_str(), file.c_str()) != nullptr;
-    Line("combine " + Show(dir) + " + " + Show(file) + " -> " + (ok ? Show(out) : "NULL " + Show(out)));
+    Line("combine " + Show(dir) + " + " + Show(file) + " -> " +
+         (ok ? Show(out) : "NULL " + Show(out)));
     if (dir.size() < kMaxPath) {
         WCHAR area[kMaxPath] = {};
         std::copy(dir.begin(), dir.end(), area);
@@ -104,30 +107,38 @@ std::string Hex(const void* p, std::size_t n, std::size_t unit) {
 }
 
 void ConversionCases() {
+    // clang-format off
     const std::vector<u16string> wides = {u"", u"a", u"a\u00E9\u20AC", u"\U0001F600",
-                                          u16string(1, u'\xD800'), u16string(u"\xD800" u"a"),
+                                          u16string(1, u'\xD800'), u16string(u"\xD800\x61"),
                                           u16string(u"\xDC00\xD800"), u16string(u"a\0b", 3),
                                           u16string(300, u'x')};
+    // clang-format on
     for (const auto& w : wides) {
-        const int exact = WideCharToMultiByte(kCpUtf8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0);
+        const int exact =
+            WideCharToMultiByte(kCpUtf8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0);
         for (int len : {-1, static_cast<int>(w.size())}) {
             if (len < 0 && w.find(u'\0') != u16string::npos) continue;
             for (int size : {0, 1, 2, 3, 4, exact - 1, exact, exact + 1, 260}) {
                 if (size < 0) continue;
                 std::string out(static_cast<std::size_t>(size) + 1, '\x7F');
                 SetLastError(0xDEAD);
-                const int r = WideCharToMultiByte(kCpUtf8, 0, w.data(), len, size ? out.data() : nullptr, size);
-                Line("w2mb " + Hex(w.data(), w.size(), 2) + " len=" + std::to_string(len) + " size=" +
-                     std::to_string(size) + " -> " + std::to_string(r) +
-                     (r == 0 ? Err() : size ? " " + Hex(out.data(), static_cast<std::size_t>(r), 1) : ""));
+                const int r = WideCharToMultiByte(kCpUtf8, 0, w.data(), len,
+                                                  size ? out.data() : nullptr, size);
+                Line("w2mb " + Hex(w.data(), w.size(), 2) + " len=" + std::to_string(len) +
+                     " size=" + std::to_string(size) + " -> " + std::to_string(r) +
+                     (r == 0 ? Err()
+                      : size ? " " + Hex(out.data(), static_cast<std::size_t>(r), 1)
+                             : ""));
             }
         }
     }
+    // clang-format off
     const std::vector<std::string> narrows = {
         "", "a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xFF", "\xC0\x80", "\xE2\x82",
         "\xE2\x82\x61", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE0\x20\xC0", "\xC0\xC0\x80",
-        "\xF0\xDF\x59", "\xE4\x6E", "\xEF\xBB\xBF" "a", "\x82\xA0\x82\xA2", "\xF8\xA3\xA3\xA3\xA3",
+        "\xF0\xDF\x59", "\xE4\x6E", "\xEF\xBB\xBF\x61", "\x82\xA0\x82\xA2", "\xF8\xA3\xA3\xA3\xA3",
         std::string("a\0b", 3), "\xE0\xC0", "\xC0"};
+    // clang-format on
     for (const auto& n : narrows) {
         for (int len : {-1, static_cast<int>(n.size()), static_cast<int>(n.size()) + 1}) {
             if (len < 0 && n.find('\0') != std::string::npos) continue;
@@ -136,10 +147,13 @@ void ConversionCases() {
                 if (size < 0) continue;
                 u16string out(static_cast<std::size_t>(size) + 1, u'\x7F');
                 SetLastError(0xDEAD);
-                const int r = MultiByteToWideChar(kCpUtf8, 0, n.c_str(), len, size ? out.data() : nullptr, size);
-                Line("mb2w " + Hex(n.data(), n.size(), 1) + " len=" + std::to_string(len) + " size=" +
-                     std::to_string(size) + " -> " + std::to_string(r) +
-                     (r == 0 ? Err() : size ? " " + Hex(out.data(), static_cast<std::size_t>(r), 2) : ""));
+                const int r = MultiByteToWideChar(kCpUtf8, 0, n.c_str(), len,
+                                                  size ? out.data() : nullptr, size);
+                Line("mb2w " + Hex(n.data(), n.size(), 1) + " len=" + std::to_string(len) +
+                     " size=" + std::to_string(size) + " -> " + std::to_string(r) +
+                     (r == 0 ? Err()
+                      : size ? " " + Hex(out.data(), static_cast<std::size_t>(r), 2)
+                             : ""));
             }
         }
     }
@@ -149,10 +163,12 @@ void ConversionCases() {
 
 // Each name gets three case folders: the name alone, the name beside the
 // name the file-system calls would make of it, and the name read-only.
+// clang-format off
 const std::vector<u16string> kNames = {
     u"plain", u"x.ttf", u"x.ttf ", u"x.ttf.", u"x.ttf. .", u"..keep", u"...json", u".hidden",
     u"a b.otf", u"\u00E9.otf", u"\U0001F600", u"x..", u"trail  ", u"...", u"..k.", u"lead. x",
     u16string(200, u'n')};
+// clang-format on
 
 std::string Attr(DWORD a) {
     if (a == kInvalidFileAttributes) return "INVALID" + Err();
@@ -199,14 +215,16 @@ void FileCase(const u16string& scratch, std::size_t index, char variant) {
     if (h) FindClose(h);
     Line(at + "delete " + Result(DeleteFileW(t.c_str())) + " " + List(f));
     Line(at + "move " + Result(MoveFileW(t.c_str(), (f + u"\\moved").c_str())) + " " + List(f));
-    Line(at + "move back " + Result(MoveFileW((f + u"\\moved").c_str(), t.c_str())) + " " + List(f));
+    Line(at + "move back " + Result(MoveFileW((f + u"\\moved").c_str(), t.c_str())) + " " +
+         List(f));
     WCHAR temp[kMaxPath] = {};
     const UINT n = GetTempFileNameW(f.c_str(), u"del", 0, temp);
     const u16string tempName = n ? u16string(temp) : u16string();
     const bool inFolder = tempName.rfind(f + u"\\", 0) == 0;
-    Line(at + "tempname " + (n ? (inFolder ? "in folder " + Show(Normal(tempName.substr(f.size() + 1)))
-                                           : "elsewhere " + Show(tempName))
-                               : "0" + Err()) +
+    Line(at + "tempname " +
+         (n ? (inFolder ? "in folder " + Show(Normal(tempName.substr(f.size() + 1)))
+                        : "elsewhere " + Show(tempName))
+            : "0" + Err()) +
          " " + List(f));
     Line(at + "clear " + Result(SetFileAttributesW(t.c_str(), kAttrNormal)) + " delete " +
          Result(DeleteFileW(t.c_str())) + " " + List(f));
@@ -225,7 +243,8 @@ int main(int argc, char** argv) {
         // UTF-8 for the script that lays the folders out, one name a line.
         for (const auto& name : kNames) {
             char out[1024] = {};
-            WideCharToMultiByte(kCpUtf8, 0, name.data(), static_cast<int>(name.size()), out, sizeof out - 1);
+            WideCharToMultiByte(kCpUtf8, 0, name.data(), static_cast<int>(name.size()), out,
+                                sizeof out - 1);
             std::printf("%s\n", out);
         }
         return 0;

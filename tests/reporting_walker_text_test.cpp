@@ -65,7 +65,8 @@ TEST_F(Walker, VisitsFilesOnlyOneLevelDeep) {
     t.File("d/.hidden");
     t.ReadOnly("d/a.otf");
     WalkDirectory(t.Win("d"), Visit, &v);
-    EXPECT_EQ(v.paths, (std::vector<WideString>{t.Win("d/.hidden"), t.Win("d/a.otf"), t.Win("d/B.tmp")}));
+    EXPECT_EQ(v.paths,
+              (std::vector<WideString>{t.Win("d/.hidden"), t.Win("d/a.otf"), t.Win("d/B.tmp")}));
     EXPECT_TRUE(sink.reports.empty());
 }
 
@@ -73,7 +74,8 @@ TEST_F(Walker, HandsOnExactlyTheEntryFoundAndLeavesMisreadNamesAlone) {
     // The shell reads "..keep" as a step up; Win32 reads "x.ttf " as "x.ttf".
     // (The Windows build makes its files through Win32, so there "dot." is
     // made as "dot"; the host makes such names as they are.)
-    for (const char* name : {"..keep", "...json", "x.ttf", "x.ttf ", "dot."}) t.File(std::string("p/d/") + name);
+    for (const char* name : {"..keep", "...json", "x.ttf", "x.ttf ", "dot."})
+        t.File(std::string("p/d/") + name);
     std::vector<WideString> exact;
     for (const auto& name : t.List("p/d"))
         if (name.back() != '.' && name.back() != ' ') exact.push_back(t.Win("p/d/" + name));

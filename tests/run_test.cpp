@@ -74,7 +74,8 @@ TEST(KnownFolderLocations, ShellBufferIsFreedOnEveryPath) {
 }
 
 TEST(KnownFolderLocations, NarrowFormsAreUtf8) {
-    EXPECT_EQ(ToUtf8Path(u"C:\\Users\\J\u00f6rg\\\U0001F600"), "C:\\Users\\J\xC3\xB6rg\\\xF0\x9F\x98\x80");
+    EXPECT_EQ(ToUtf8Path(u"C:\\Users\\J\u00f6rg\\\U0001F600"),
+              "C:\\Users\\J\xC3\xB6rg\\\xF0\x9F\x98\x80");
     EXPECT_EQ(ToUtf8Path(u""), "");
     EXPECT_EQ(ToUtf8Path(WideString(u"a\0b", 3)), "a");
     EXPECT_LE(ToUtf8Path(WideString(3000, u'a')).size(), 2048u);  // never past the area

@@ -45,7 +45,8 @@ void TempTree::File(const std::string& rel, const std::string& content) const {
 }
 
 void TempTree::ReadOnly(const std::string& rel) const {
-    fs::permissions(Host(rel), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+    fs::permissions(Host(rel),
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
 }
 
@@ -94,7 +95,8 @@ std::string RenameFontFamily(std::string font) {
     unsigned long long v = static_cast<unsigned long long>(stamp) * 31 + n++;
     for (int i = 0; i < 4; ++i, v /= 26) word += static_cast<char>('a' + v % 26);
     auto replace = [&](const std::string& from, const std::string& to) {
-        for (auto at = font.find(from); at != std::string::npos; at = font.find(from, at + to.size()))
+        for (auto at = font.find(from); at != std::string::npos;
+             at = font.find(from, at + to.size()))
             font.replace(at, to.size(), to);
     };
     replace("DejaVu", word);

@@ -27,7 +27,9 @@ public:
     TempTree& operator=(const TempTree&) = delete;
 
     const fs::path& root() const { return root_; }
-    fs::path Host(const std::string& rel) const { return rel.empty() ? root_ : root_ / fs::u8path(rel); }
+    fs::path Host(const std::string& rel) const {
+        return rel.empty() ? root_ : root_ / fs::u8path(rel);
+    }
     // The Windows form of root/rel ("C:\tmp\..." or "C:\users\...").
     WideString Win(const std::string& rel = "") const;
 

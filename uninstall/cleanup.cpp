@@ -44,9 +44,8 @@ FontChangeBatch::~FontChangeBatch() {
     context_->fontBatchActive = false;
 }
 
-void CleanPluginFolders(VXPluginContext* context, WideString roamingFolder,
-                        WideString localFolder, WideString thirdFolder, WideString fourthFolder,
-                        bool updateMode) {
+void CleanPluginFolders(VXPluginContext* context, WideString roamingFolder, WideString localFolder,
+                        WideString thirdFolder, WideString fourthFolder, bool updateMode) {
     if (updateMode) return;
     if (!IsEmptyText(roamingFolder) && !IsLinkedSet(roamingFolder)) {
         CleanFontFolderIfSet(context, context->roamingRDir);
@@ -77,11 +76,8 @@ bool FontEntryCallback(void* context, WideString path) {
             UnregisterFontFile(ctx, path);
             DeleteFileOrRename(std::move(path));
             break;
-        case PluginFileKind::Temporary:
-            TryDeleteFile(std::move(path));
-            break;
-        case PluginFileKind::Other:
-            break;
+        case PluginFileKind::Temporary: TryDeleteFile(std::move(path)); break;
+        case PluginFileKind::Other: break;
     }
     return true;
 }

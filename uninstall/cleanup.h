@@ -20,9 +20,8 @@ private:
     VXPluginContext* context_;
 };
 
-void CleanPluginFolders(VXPluginContext* context, WideString roamingFolder,
-                        WideString localFolder, WideString thirdFolder, WideString fourthFolder,
-                        bool updateMode);
+void CleanPluginFolders(VXPluginContext* context, WideString roamingFolder, WideString localFolder,
+                        WideString thirdFolder, WideString fourthFolder, bool updateMode);
 void CleanFontFolder(VXPluginContext* context, WideString folder);
 bool FontEntryCallback(void* context, WideString path);
 bool DeleteEntryCallback(void* context, WideString path);
