@@ -1,0 +1,152 @@
+// Windows paths on the host: drive C: is the host root and the profile is
+// $HOME; read-only is a file without its owner's write permission; a
+// symbolic link is a reparse point, as on Windows (Wine 8 shows a link to
+// a file as the file).
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "fileops/emulation/emulation.h"
+
+namespace vx::win::emu {
+
+namespace {
+
+char16_t Upper(char16_t c) {
+    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
+    return c;
+}
+
+}  // namespace
+
+// "C:\a\b" -> "/a/b". Other drives, UNC and relative paths have no host
+// counterpart; for them the result is empty.
+std::string HostPath(const WCHAR* p) {
+    if (!p) return {};
+    std::size_t n = Len(p);
+    if (n < 2 || (p[0] != u'C' && p[0] != u'c') || p[1] != u':') return {};
+    if (n == 2) return "/";
+    if (p[2] != u'\\') return {};
+    // Win32 drops the dots and spaces that end a path's last part: "x.ttf "
+    // and "x.ttf." name "x.ttf". Whole "." and ".." parts are steps instead.
+    std::size_t last = n;
+    while (last > 0 && p[last - 1] != u'\\') --last;
+    const std::u16string_view part(p + last, n - last);
+    if (part != u"." && part != u"..") {
+        while (n > last && (p[n - 1] == u'.' || p[n - 1] == u' ')) --n;
+        // "C:\a\..." is left naming the folder itself.
+        if (n == last && part.size() && n > 3) --n;
+    }
+    // One conversion, one allocation: separators turn into '/' on the way.
+    std::string host = ToUtf8(p + 2, n - 2);
+    std::replace(host.begin(), host.end(), '\\', '/');
+    return host;
+}
+
+// The Windows error for a path that names nothing: 3 when the folder that
+// should hold it is missing, else 2.
+DWORD MissingError(const std::string& host) {
+    if (host.empty()) return kErrorPathNotFound;
+    std::string parent = host;
+    while (parent.size() > 1 && parent.back() == '/') parent.pop_back();
+    auto slash = parent.rfind('/');
+    parent = slash == 0 ? "/" : parent.substr(0, slash);
+    struct stat st {};
+    if (stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return kErrorPathNotFound;
+    // "file\" names nothing inside a file: Windows says the path was not found.
+    if (host.size() > 1 && host.back() == '/') return kErrorPathNotFound;
+    return kErrorFileNotFound;
+}
+
+DWORD FromErrno(int e, const std::string& host) {
+    switch (e) {
+        case ENOENT: return MissingError(host);
+        case ENOTDIR: return kErrorPathNotFound;
+        case EEXIST: return kErrorAlreadyExists;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+        case EROFS: return kErrorAccessDenied;
+        case EBUSY:
+        case ETXTBSY: return kErrorSharingViolation;
+        case ENAMETOOLONG: return kErrorInvalidName;
+        case ENOMEM: return kErrorNotEnoughMemory;
+        case EINVAL: return kErrorInvalidParameter;  // a folder moved into itself
+        default: return kErrorAccessDenied;
+    }
+}
+
+DWORD AttributesOf(const std::string& host, const struct stat& lst, std::string_view name) {
+    DWORD a = 0;
+    struct stat st = lst;
+    if (S_ISLNK(lst.st_mode)) {
+        a |= kAttrReparsePoint;
+        if (stat(host.c_str(), &st) != 0) st = lst;  // a dangling link reads as a file
+    }
+    bool dotName = !name.empty() && name[0] == '.' && name != "." && name != "..";
+    if (S_ISDIR(st.st_mode)) {
+        a |= kAttrDirectory;  // read-only is ignored on folders, as Wine does
+    } else {
+        a |= kAttrArchive;
+        if (!S_ISLNK(lst.st_mode) && !(lst.st_mode & S_IWUSR)) a |= kAttrReadOnly;
+    }
+    // A leading dot means hidden too, as Wine has it.
+    if (dotName || (st.st_mode & kHiddenBit)) a |= kAttrHidden;
+    return a;
+}
+
+std::string_view BaseName(const std::string& host) {
+    const auto s = host.find_last_of('/');
+    return s == std::string::npos ? std::string_view(host) : std::string_view(host).substr(s + 1);
+}
+
+bool IsReadOnlyFile(const struct stat& lst) {
+    return S_ISREG(lst.st_mode) && !(lst.st_mode & S_IWUSR);
+}
+
+std::u16string FoldCase(std::u16string s) {
+    for (auto& c : s) c = Upper(c);
+    return s;
+}
+
+// "/a/b" -> "C:\a\b", the inverse of HostPath.
+std::u16string FromHostPath(const std::string& hostPath) {
+    std::u16string w = u"C:" + FromUtf8(hostPath.data(), hostPath.size());
+    std::replace(w.begin(), w.end(), u'/', u'\\');
+    return w;
+}
+
+}  // namespace vx::win::emu
+
+namespace vx::win::backend {
+
+using namespace emu;
+
+HRESULT SHGetKnownFolderPath(KnownFolder id, DWORD flags, WCHAR** path) {
+    (void)flags;
+    *path = nullptr;
+    const char* home = std::getenv("HOME");
+    if (!home || home[0] != '/') return static_cast<HRESULT>(0x80070003u);
+    std::string host = home;
+    while (host.size() > 1 && host.back() == '/') host.pop_back();
+    if (id == KnownFolder::RoamingAppData) host += "/AppData/Roaming";
+    if (id == KnownFolder::LocalAppData) host += "/AppData/Local";
+    // With flags 0 the shell hands out only a folder that exists.
+    struct stat st {};
+    if (stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return static_cast<HRESULT>(0x80070003u);
+    std::u16string w = FromHostPath(host == "/" ? std::string() : host);
+    auto* buf = static_cast<WCHAR*>(std::malloc((w.size() + 1) * sizeof(WCHAR)));
+    if (!buf) return static_cast<HRESULT>(0x8007000Eu);
+    std::copy(w.begin(), w.end(), buf);
+    buf[w.size()] = 0;
+    *path = buf;
+    return kSOk;
+}
+
+void CoTaskMemFree(void* p) { std::free(p); }
+
+}  // namespace vx::win::backend
