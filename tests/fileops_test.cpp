@@ -180,7 +180,9 @@ TEST_F(FileOps, WhatRefusesToOpenKeepsItsAttributes) {
         const bool opened = OpenFileStream(s, t.Win(name), true, true);
         EXPECT_FALSE(opened && std::string(name) == "d");
         // Wine run as root opens a read-only file for writing; Windows refuses.
-        if (!opened) EXPECT_EQ(win::GetFileAttributesW(t.Win(name).c_str()), before) << name;
+        if (!opened) {
+            EXPECT_EQ(win::GetFileAttributesW(t.Win(name).c_str()), before) << name;
+        }
     }
 }
 
@@ -188,7 +190,7 @@ TEST_F(FileOps, NoTemporaryNameIsAskedForInAFolderTooLongForOne) {
     // Windows serves folders of up to MAX_PATH - 14 = 246 characters.
     for (std::size_t length : {246u, 247u, 250u}) {
         const std::size_t base = t.Win().size() + 1;  // and the backslash
-        const std::string folder = "l" + std::to_string(length) + "/" + Name(length - base - 5);
+        const std::string folder = 'l' + std::to_string(length) + "/" + Name(length - base - 5);
         ASSERT_EQ(t.Win(folder).size(), length);
         t.File(folder + "/f.otf", "font");
         t.ReadOnly(folder + "/f.otf");

@@ -101,7 +101,7 @@ std::string Hex(const void* p, std::size_t n, std::size_t unit) {
         unsigned v = unit == 1 ? static_cast<const unsigned char*>(p)[i]
                                : static_cast<const char16_t*>(p)[i];
         std::snprintf(buf, sizeof buf, unit == 1 ? "%02X" : "%04X", v);
-        out += (i ? " " : "") + std::string(buf);
+        out += std::string(i ? " " : "") + buf;
     }
     return out;
 }
@@ -127,7 +127,7 @@ void ConversionCases() {
                 Line("w2mb " + Hex(w.data(), w.size(), 2) + " len=" + std::to_string(len) +
                      " size=" + std::to_string(size) + " -> " + std::to_string(r) +
                      (r == 0 ? Err()
-                      : size ? " " + Hex(out.data(), static_cast<std::size_t>(r), 1)
+                      : size ? ' ' + Hex(out.data(), static_cast<std::size_t>(r), 1)
                              : ""));
             }
         }
@@ -152,7 +152,7 @@ void ConversionCases() {
                 Line("mb2w " + Hex(n.data(), n.size(), 1) + " len=" + std::to_string(len) +
                      " size=" + std::to_string(size) + " -> " + std::to_string(r) +
                      (r == 0 ? Err()
-                      : size ? " " + Hex(out.data(), static_cast<std::size_t>(r), 2)
+                      : size ? ' ' + Hex(out.data(), static_cast<std::size_t>(r), 2)
                              : ""));
             }
         }
@@ -193,17 +193,17 @@ std::string List(const u16string& folder) {
     if (!h) return "list failed" + Err();
     std::string out = "[";
     do {
-        out += " " + Show(Normal(data.fileName)) + ":" + Attr(data.attributes);
+        out += ' ' + Show(Normal(data.fileName)) + ':' + Attr(data.attributes);
     } while (FindNextFileW(h, &data));
     out += " ] end" + Err();
     FindClose(h);
     return out;
 }
 
-std::string Result(BOOL r) { return r ? "1" : "0" + Err(); }
+std::string Result(BOOL r) { return r ? "1" : '0' + Err(); }
 
 void FileCase(const u16string& scratch, std::size_t index, char variant) {
-    const std::string id = "c" + std::to_string(index) + variant;
+    const std::string id = 'c' + std::to_string(index) + variant;
     const u16string f = scratch + u"\\" + u16string(id.begin(), id.end());
     const u16string t = f + u"\\" + kNames[index];
     const std::string at = id + " " + Show(kNames[index]) + " ";
