@@ -18,6 +18,8 @@ void VXEntitlementDownloadContext::SetValue(WideString text) {
 
 WideString VXEntitlementDownloadContext::GetValue() { return value; }
 
+// auxBlock is inert and stays as the allocation left it.
+// NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init)
 VXPluginContext::VXPluginContext(const VXContextParams& p) : params(p) {
     if (params.fontRegistrationMode != 1 && params.fontRegistrationMode != 2)
         params.fontRegistrationMode = 2;

@@ -30,6 +30,8 @@ protected:
     ~VXDownloadContext() = default;
 };
 
+// Final, and deleted as itself: no virtual destructor is needed.
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor)
 class VXEntitlementDownloadContext final : public VXDownloadContext {
 public:
     void Reset() override;

@@ -10,6 +10,9 @@ namespace {
 
 // Closes the search on every way out, an exception from the callback included.
 struct SearchCloser {
+    explicit SearchCloser(win::FindHandle h) : search(h) {}
+    SearchCloser(const SearchCloser&) = delete;
+    SearchCloser& operator=(const SearchCloser&) = delete;
     win::FindHandle search;
     ~SearchCloser() {
         if (search) win::FindClose(search);

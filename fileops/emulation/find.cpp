@@ -17,6 +17,9 @@
 namespace vx::win {
 
 struct FindSearch {
+    FindSearch() = default;
+    FindSearch(const FindSearch&) = delete;  // one owner closes the folder
+    FindSearch& operator=(const FindSearch&) = delete;
     ~FindSearch();
     std::string folder;   // host folder, ending in '/'
     DIR* dir = nullptr;   // open for the search's life: later batches are read from it,

@@ -127,7 +127,8 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* src, int srcLen
         Fail(kErrorInsufficientBuffer);
         return 0;
     }
-    std::memcpy(dst, out.data(), out.size());
+    // A terminator is written only when the input holds one, as Windows does.
+    std::copy(out.begin(), out.end(), dst);
     return static_cast<int>(out.size());
 }
 
