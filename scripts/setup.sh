@@ -9,7 +9,7 @@ SUDO=""
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 for p in cmake ninja-build g++ libgtest-dev libgmock-dev g++-mingw-w64-i686 wine wine32:i386 wine64 \
-         libxml2-utils file fonts-dejavu-core binutils-mingw-w64-i686 valgrind clang libclang-rt-14-dev time strace bc python3 osslsigncode openssl; do
+         libxml2-utils file fonts-dejavu-core binutils-mingw-w64-i686 valgrind clang clang-format clang-tidy libclang-rt-14-dev time strace bc python3 osslsigncode openssl; do
     have "$p" || need+=("$p")
 done
 

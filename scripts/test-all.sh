@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Every test of both builds: installs what is missing, then configures,
-# builds and tests the native build, and the 32-bit Windows product under
-# Wine: in WoW64 mode on every machine, and in the classic 32-bit mode too
-# where the kernel runs 32-bit programs.
+# Every test of both builds: installs what is missing, checks the format and
+# runs clang-tidy, then builds and tests the native build, and the 32-bit
+# Windows product under Wine: in WoW64 mode on every machine, and in the
+# classic 32-bit mode too where the kernel runs 32-bit programs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export LANG=C.UTF-8
@@ -14,18 +14,20 @@ scripts/setup.sh
 t1=$(stamp)
 
 cmake --preset native >/dev/null
-cmake --build --preset native
+cmake --preset windows >/dev/null
+scripts/static-checks.sh
 t2=$(stamp)
+cmake --build --preset native
+t3=$(stamp)
 ctest --preset native
 cmake --preset native-asan >/dev/null
 cmake --build --preset native-asan
 ctest --preset native-asan
 scripts/fuzz.sh "${VX_FUZZ_SECONDS:-30}"
-t3=$(stamp)
-
-cmake --preset windows >/dev/null
-cmake --build --preset windows
 t4=$(stamp)
+
+cmake --build --preset windows
+t5=$(stamp)
 modes=$(sed -n 's/^VX_WINE_MODES:INTERNAL=//p' build/windows/CMakeCache.txt | tr ';' ' ')
 for mode in $modes; do
     VX_WINE_MODE=$mode WINEPREFIX="$PWD/build/windows/wine-$mode" scripts/wine-prefix.sh start
@@ -35,10 +37,11 @@ ctest --preset windows || status=$?
 for mode in $modes; do
     VX_WINE_MODE=$mode WINEPREFIX="$PWD/build/windows/wine-$mode" scripts/wine-prefix.sh stop
 done
-t5=$(stamp)
+t6=$(stamp)
 
-echo "timings: setup $((t1 - t0)) s, native build $((t2 - t1)) s, native tests, sanitizers and fuzzing $((t3 - t2)) s," \
-     "windows build $((t4 - t3)) s, windows tests under Wine ($modes) $((t5 - t4)) s, all $((t5 - t0)) s"
+echo "timings: setup $((t1 - t0)) s, format and tidy $((t2 - t1)) s, native build $((t3 - t2)) s," \
+     "native tests, sanitizers and fuzzing $((t4 - t3)) s, windows build $((t5 - t4)) s," \
+     "windows tests under Wine ($modes) $((t6 - t5)) s, all $((t6 - t0)) s"
 case " $modes " in
     *" wow64 "*) ;;
     *) echo "the 32-bit product was not tested in WoW64 mode" >&2; exit 1 ;;
