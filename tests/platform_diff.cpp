@@ -106,6 +106,19 @@ std::string Hex(const void* p, std::size_t n, std::size_t unit) {
     return out;
 }
 
+// What went in, the lengths asked for, and what came out (or the error).
+template <class In, class Out>
+void ConversionLine(const std::string& op, const In& in, int len, int size, int r, const Out& out) {
+    std::string line = op + ' ' + Hex(in.data(), in.size(), sizeof in[0]) +
+                       " len=" + std::to_string(len) + " size=" + std::to_string(size) + " -> " +
+                       std::to_string(r);
+    if (r == 0)
+        line += Err();
+    else if (size)
+        line += ' ' + Hex(out.data(), static_cast<std::size_t>(r), sizeof out[0]);
+    Line(line);
+}
+
 void ConversionCases() {
     // clang-format off
     const std::vector<u16string> wides = {u"", u"a", u"a\u00E9\u20AC", u"\U0001F600",
@@ -124,11 +137,7 @@ void ConversionCases() {
                 SetLastError(0xDEAD);
                 const int r = WideCharToMultiByte(kCpUtf8, 0, w.data(), len,
                                                   size ? out.data() : nullptr, size);
-                Line("w2mb " + Hex(w.data(), w.size(), 2) + " len=" + std::to_string(len) +
-                     " size=" + std::to_string(size) + " -> " + std::to_string(r) +
-                     (r == 0 ? Err()
-                      : size ? ' ' + Hex(out.data(), static_cast<std::size_t>(r), 1)
-                             : ""));
+                ConversionLine("w2mb", w, len, size, r, out);
             }
         }
     }
@@ -149,11 +158,7 @@ void ConversionCases() {
                 SetLastError(0xDEAD);
                 const int r = MultiByteToWideChar(kCpUtf8, 0, n.c_str(), len,
                                                   size ? out.data() : nullptr, size);
-                Line("mb2w " + Hex(n.data(), n.size(), 1) + " len=" + std::to_string(len) +
-                     " size=" + std::to_string(size) + " -> " + std::to_string(r) +
-                     (r == 0 ? Err()
-                      : size ? ' ' + Hex(out.data(), static_cast<std::size_t>(r), 2)
-                             : ""));
+                ConversionLine("mb2w", n, len, size, r, out);
             }
         }
     }

@@ -3,7 +3,6 @@
 // U+FFFD for each byte that cannot continue a sequence, where Wine 8 takes
 // one for all the bytes a lead byte announces.
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "fileops/emulation/emulation.h"
@@ -108,6 +107,32 @@ std::u16string FromUtf8(const char* s, std::size_t n) {
     return out;
 }
 
+namespace {
+
+// Either code-page call: UTF-8 only and no flags; a size of 0 asks for the
+// result's length, and a result that does not fit is refused. A terminator
+// is written only when the input holds one, as Windows does.
+template <class In, class Out, class Conversion>
+int Convert(UINT codePage, DWORD flags, const In* src, int srcLen, Out* dst, int dstSize,
+            Conversion conversion) {
+    if (codePage != kCpUtf8 || flags != 0 || !src || srcLen == 0 || dstSize < 0) {
+        Fail(kErrorInvalidParameter);
+        return 0;
+    }
+    const std::size_t n =
+        srcLen < 0 ? std::char_traits<In>::length(src) + 1 : static_cast<std::size_t>(srcLen);
+    const auto out = conversion(src, n);
+    if (dstSize == 0) return static_cast<int>(out.size());
+    if (out.size() > static_cast<std::size_t>(dstSize)) {
+        Fail(kErrorInsufficientBuffer);
+        return 0;
+    }
+    std::copy(out.begin(), out.end(), dst);
+    return static_cast<int>(out.size());
+}
+
+}  // namespace
+
 }  // namespace vx::win::emu
 
 namespace vx::win::backend {
@@ -116,37 +141,12 @@ using namespace emu;
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* src, int srcLen, char* dst,
                         int dstSize) {
-    if (codePage != kCpUtf8 || flags != 0 || !src || srcLen == 0 || dstSize < 0) {
-        Fail(kErrorInvalidParameter);
-        return 0;
-    }
-    std::size_t n = srcLen < 0 ? Len(src) + 1 : static_cast<std::size_t>(srcLen);
-    std::string out = ToUtf8(src, n);
-    if (dstSize == 0) return static_cast<int>(out.size());
-    if (out.size() > static_cast<std::size_t>(dstSize)) {
-        Fail(kErrorInsufficientBuffer);
-        return 0;
-    }
-    // A terminator is written only when the input holds one, as Windows does.
-    std::copy(out.begin(), out.end(), dst);
-    return static_cast<int>(out.size());
+    return Convert(codePage, flags, src, srcLen, dst, dstSize, ToUtf8);
 }
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen, WCHAR* dst,
                         int dstSize) {
-    if (codePage != kCpUtf8 || flags != 0 || !src || srcLen == 0 || dstSize < 0) {
-        Fail(kErrorInvalidParameter);
-        return 0;
-    }
-    std::size_t n = srcLen < 0 ? std::strlen(src) + 1 : static_cast<std::size_t>(srcLen);
-    std::u16string out = FromUtf8(src, n);
-    if (dstSize == 0) return static_cast<int>(out.size());
-    if (out.size() > static_cast<std::size_t>(dstSize)) {
-        Fail(kErrorInsufficientBuffer);
-        return 0;
-    }
-    std::copy(out.begin(), out.end(), dst);
-    return static_cast<int>(out.size());
+    return Convert(codePage, flags, src, srcLen, dst, dstSize, FromUtf8);
 }
 
 }  // namespace vx::win::backend
