@@ -46,7 +46,15 @@ HOME=$home show "native build, emulated Windows" "$home" "$fonts" \
 cmake --preset windows >/dev/null && cmake --build --preset windows >/dev/null
 # The 32-bit product: under Wine's classic 32-bit loader where the kernel runs
 # 32-bit programs, else in WoW64 mode, as on 64-bit Windows.
-if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then mode=classic; else mode=wow64; fi
+modes=" $(sed -n 's/^VX_WINE_MODES:INTERNAL=//p' build/windows/CMakeCache.txt | tr ';' ' ') "
+case $modes in
+    *" classic "*) mode=classic ;;
+    *" wow64 "*) mode=wow64 ;;
+    *) echo
+       echo "== 32-bit uninstall.exe: built, but not run: this kernel runs no 32-bit x86 code"
+       echo "   (no 32-bit programs, no 32-bit code segment for Wine's WoW64 mode)"
+       exit 0 ;;
+esac
 export VX_WINE_MODE=$mode WINEPREFIX=$work/wineprefix WINEDEBUG=-all
 wine=cmake/wine-run.sh
 "$wine" wineboot -i >/dev/null 2>&1; wineserver -w
