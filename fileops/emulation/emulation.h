@@ -15,7 +15,6 @@ namespace vx::win::emu {
 
 void Fail(DWORD code);  // sets the calling thread's last error
 
-std::size_t Len(const WCHAR* p);
 std::string ToUtf8(const WCHAR* s, std::size_t n);
 std::u16string FromUtf8(const char* s, std::size_t n);
 std::u16string FoldCase(std::u16string s);

@@ -26,7 +26,7 @@ char16_t Upper(char16_t c) {
 // counterpart; for them the result is empty.
 std::string HostPath(const WCHAR* p) {
     if (!p) return {};
-    std::size_t n = Len(p);
+    std::size_t n = std::char_traits<WCHAR>::length(p);
     if (n < 2 || (p[0] != u'C' && p[0] != u'c') || p[1] != u':') return {};
     if (n == 2) return "/";
     if (p[2] != u'\\') return {};

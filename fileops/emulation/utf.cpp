@@ -31,12 +31,6 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 }  // namespace
 
-std::size_t Len(const WCHAR* p) {
-    std::size_t n = 0;
-    while (p[n]) ++n;
-    return n;
-}
-
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD, as Windows does
 // without WC_ERR_INVALID_CHARS.
 std::string ToUtf8(const WCHAR* s, std::size_t n) {
