@@ -56,8 +56,12 @@ done
 # design's floor (bench_floor: exactly the calls the design makes per file)
 # and against cmd's own delete, on identical trees, runs alternating.
 cmake --preset windows >/dev/null && cmake --build --preset windows >/dev/null
-modes=$(sed -n 's/^VX_WINE_MODES:INTERNAL=//p' build/windows/CMakeCache.txt | tr ';' ' ')
-wine=$PWD/cmake/wine-run.sh build=build/windows
+modes=$(cat build/windows/wine-legs) build=build/windows
+if [ -z "$modes" ]; then  # no 32-bit leg here: the x86-64 test build, labelled
+    cmake --preset win64 >/dev/null && cmake --build --preset win64 >/dev/null
+    modes=$(cat build/win64/wine-legs) build=build/win64
+fi
+wine=$PWD/cmake/wine-run.sh
 user=$(id -un)
 win_plugin='C:\users\'"$user"'\AppData\Roaming\Orvane\Brimlet\plugins\vexaline'
 # Fills the named plugin folders ("r", "e" or both) with N files each.
@@ -75,7 +79,8 @@ for mode in $modes; do
     "$wine" wineboot -i >/dev/null 2>&1; wineserver -w; wineserver -p
     profile=$WINEPREFIX/drive_c/users/$user
     plugin=$profile/AppData/Roaming/Orvane/Brimlet/plugins/vexaline
-    echo "32-bit uninstall.exe under Wine in $mode mode: against the design's floor and cmd /c del"
+    what="32-bit uninstall.exe"; [ "$mode" != win64 ] || what="x86-64 test build (not the product)"
+    echo "$what under Wine in $mode mode: against the design's floor and cmd /c del"
     echo "(r: font files, each given an attribute query and a font-table call; e: other files)"
     printf '%8s %-8s %12s %12s %12s %9s %9s\n' N folders uninstall_s floor_s del_s vs_floor vs_del
     for n in "${sizes[@]}"; do

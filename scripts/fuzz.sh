@@ -8,10 +8,19 @@ scripts/setup.sh >/dev/null
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 for target in paths text names; do
-    mkdir -p "build/fuzz/corpus_$target"
+    mkdir -p "build/fuzz/corpus_$target" "build/fuzz/artifacts_$target"
+    rm -f "build/fuzz/artifacts_$target"/*
     echo "fuzz_$target: $seconds s"
+    # Any finding (crash, leak, timeout, out of memory) leaves an artifact and
+    # a non-zero status; a target that does not start leaves the status alone.
+    status=0
     (cd build/fuzz && ./fuzz_$target -max_total_time="$seconds" -max_len=1200 -print_final_stats=1 \
-        "corpus_$target" 2>&1 | grep -E '^stat::number_of_executed_units|ERROR|property broken|SUMMARY' || true)
-    # A crash leaves an artifact and a non-zero status behind it.
-    ! ls build/fuzz/crash-* build/fuzz/leak-* >/dev/null 2>&1 || { echo "fuzz_$target found a failure"; exit 1; }
+        -artifact_prefix="artifacts_$target/" "corpus_$target" > "fuzz_$target.log" 2>&1) || status=$?
+    grep -E '^stat::number_of_executed_units|ERROR|property broken|SUMMARY' "build/fuzz/fuzz_$target.log" || true
+    found=$(ls "build/fuzz/artifacts_$target")
+    if [ "$status" -ne 0 ] || [ -n "$found" ]; then
+        tail -n 30 "build/fuzz/fuzz_$target.log"
+        echo "fuzz_$target failed: status $status, artifacts: ${found:-none} (build/fuzz/artifacts_$target)"
+        exit 1
+    fi
 done
