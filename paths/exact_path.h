@@ -12,7 +12,9 @@
 namespace vx {
 
 // folder, one backslash, part (its leading backslashes dropped); empty when
-// the result would not fit a MAX_PATH area.
+// the result would not fit a MAX_PATH area, or when part is not one name of
+// that folder: it holds a separator (one trailing backslash aside, which
+// marks a folder) or is "." or "..".
 WideString ExactJoin(const WideString& folder, const char16_t* part);
 
 // The folder that holds path's last part, cut at its last backslash (the
@@ -21,7 +23,16 @@ WideString ExactParent(const WideString& path);
 
 // False for a name the file-system calls would read as another name: they
 // drop the dots and spaces that end a path, so "x.ttf " and "x.ttf." both
-// name "x.ttf".
+// name "x.ttf"; and they read "\" and "/" in a name as separators, so a
+// name that holds one (Linux allows it, and Wine lists it as it is) names
+// another folder's entry.
 bool NamesItselfExactly(const char16_t* name);
+
+// True for a path that names the same folder from wherever the process
+// runs: "X:\...", "\\server\share...", or either behind "\\?\". Not a
+// relative path, "C:" or "C:x" (the drive's current folder), "\x" (the
+// current drive's root), "\\server" alone, a device path, or a text with a
+// control character in it.
+bool IsFullyQualified(std::u16string_view path);
 
 }  // namespace vx

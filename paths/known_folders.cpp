@@ -1,6 +1,9 @@
 #include "paths/known_folders.h"
 
+#include <utility>
+
 #include "fileops/platform.h"
+#include "paths/exact_path.h"
 
 namespace vx {
 namespace {
@@ -15,12 +18,23 @@ WideString Resolve(win::KnownFolder id, const char16_t* suffix) {
     // Any other answer, a success code other than S_OK or S_OK without a
     // path, resolves nothing: the suffix alone would name a folder at the
     // root of the current drive.
-    if (path.empty()) return {};
-    path += suffix;
-    return path;
+    return KnownFolderLocation(std::move(path), suffix);
 }
 
 }  // namespace
+
+WideString KnownFolderLocation(WideString shellPath, const char16_t* suffix) {
+    // A folder setting in the registry can be any text, and the shell hands
+    // it out as it is: "rel" or "C:" would put the plugin's folders below
+    // whatever folder the run was started in, and "\" joined with the
+    // suffix names a share on a host called "Orvane". Only a path that names
+    // one place wherever the run starts is the user's folder.
+    if (!IsFullyQualified(shellPath)) return {};
+    // A folder redirected to a drive's root ends in its backslash ("H:\"),
+    // and the suffix brings its own.
+    if (*suffix && shellPath.back() == u'\\') shellPath.pop_back();
+    return shellPath + suffix;
+}
 
 WideString RoamingPluginDir() {
     return Resolve(win::KnownFolder::RoamingAppData, u"\\Orvane\\Brimlet\\plugins\\vexaline");

@@ -20,4 +20,8 @@ std::string RoamingAppDataDir();
 
 std::string ToUtf8Path(const WideString& path);
 
+// What the shell's answer for a known folder makes of suffix: empty unless
+// the answer is a fully qualified path.
+WideString KnownFolderLocation(WideString shellPath, const char16_t* suffix);
+
 }  // namespace vx

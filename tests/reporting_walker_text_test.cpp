@@ -3,6 +3,7 @@
 #include "fileops/failure.h"
 #include "fileops/platform.h"
 #include "fileops/platform_hooks.h"
+#include "paths/exact_path.h"
 #include "paths/text.h"
 #include "paths/walker.h"
 #include "tests/test_support.h"
@@ -86,6 +87,37 @@ TEST_F(Walker, HandsOnExactlyTheEntryFoundAndLeavesMisreadNamesAlone) {
     t.File("..p/f");
     WalkDirectory(t.Win("..p"), Visit, &v);
     EXPECT_EQ(v.paths, std::vector<WideString>{t.Win("..p/f")});
+}
+
+TEST(ExactJoin, OneNameOfTheFolderOrNothing) {
+    // Linux names may hold "\\" and Wine lists them as they are: such a name,
+    // joined, would name an entry of another folder.
+    const struct {
+        const char16_t* part;
+        const char16_t* joined;
+    } cases[] = {
+        {u"a.otf", u"C:\\d\\a.otf"},
+        {u"\\e\\", u"C:\\d\\e\\"},  // a folder, as the letter folders are made
+        {u"..keep", u"C:\\d\\..keep"},
+        {u"*", u"C:\\d\\*"},
+        {u"..\\..\\x", u""},
+        {u"sub\\x.otf", u""},
+        {u"sub/x.otf", u""},
+        {u"..", u""},
+        {u".", u""},
+        {u"\\..\\", u""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ExactJoin(u"C:\\d", c.part), c.joined) << WideToUtf8(WideString(c.part));
+        const WideString joined = c.joined;
+        if (!joined.empty() && joined.back() != u'\\') {
+            EXPECT_EQ(ExactParent(joined), u"C:\\d");
+        }
+    }
+    for (const char16_t* name : {u"..\\x", u"a/b", u"..", u".", u"x.", u"x "})
+        EXPECT_FALSE(NamesItselfExactly(name)) << WideToUtf8(WideString(name));
+    EXPECT_EQ(ExactJoin(u"C:\\" + WideString(255, u'd'), u"a"),
+              u"");  // 260 characters: no MAX_PATH area holds it
 }
 
 TEST_F(Walker, EmptyAndSubfolderOnlyFoldersReportNothing) {

@@ -3,6 +3,7 @@
 #include "fileops/platform.h"
 #include "fileops/platform_hooks.h"
 #include "paths/known_folders.h"
+#include "paths/text.h"
 #include "tests/test_support.h"
 #include "uninstall/run.h"
 
@@ -47,6 +48,38 @@ TEST(KnownFolderLocations, SuffixesAndFailures) {
     EXPECT_EQ(RoamingPluginDir(), u"");
     EXPECT_EQ(PluginDataDir(false), u"");
     EXPECT_EQ(RoamingAppDataDir(), "");
+}
+
+TEST(KnownFolderLocations, OnlyFullyQualifiedAnswersResolve) {
+    // What a folder setting in the registry can make the shell hand out.
+    const struct {
+        const char16_t* answer;
+        const char16_t* location;  // empty: nothing is walked for it
+    } cases[] = {
+        {u"rel", u""},
+        {u".", u""},
+        {u"%NOSUCHVAR%\\x", u""},
+        {u"\\", u""},
+        {u"C:", u""},
+        {u"C:x", u""},
+        {u"C:/x", u""},
+        {u"\\users\\x", u""},
+        {u"\\\\server", u""},
+        {u"\\\\server\\", u""},
+        {u"\\\\.\\C:\\x", u""},
+        {u"\\\\?\\C:", u""},
+        {u"C:\\a\nb", u""},
+        {u"", u""},
+        {u"C:\\x", u"C:\\x\\v"},
+        {u"H:\\", u"H:\\v"},
+        {u"\\\\server\\share", u"\\\\server\\share\\v"},
+        {u"\\\\?\\C:\\x", u"\\\\?\\C:\\x\\v"},
+        {u"\\\\?\\UNC\\server\\share", u"\\\\?\\UNC\\server\\share\\v"},
+        {u"\\\\?\\UNC\\server", u""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(KnownFolderLocation(c.answer, u"\\v"), c.location)
+            << WideToUtf8(WideString(c.answer));
 }
 
 TEST(KnownFolderLocations, OnlySOkWithAPathResolves) {

@@ -138,7 +138,11 @@ HRESULT SHGetKnownFolderPath(KnownFolder id, DWORD flags, WCHAR** path) {
     struct stat st {};
     if (stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return static_cast<HRESULT>(0x80070003u);
-    std::u16string w = FromHostPath(host == "/" ? std::string() : host);
+    // A profile the Windows side cannot name exactly (a "\" in it, which
+    // Windows reads as a separator; bytes that are not UTF-8, which become
+    // U+FFFD) would be another folder on the host: there is none.
+    std::u16string w = FromHostPath(host);
+    if (HostPath(w.c_str()) != host) return static_cast<HRESULT>(0x80070003u);
     auto* buf = static_cast<WCHAR*>(std::malloc((w.size() + 1) * sizeof(WCHAR)));
     if (!buf) return static_cast<HRESULT>(0x8007000Eu);
     std::copy(w.begin(), w.end(), buf);
