@@ -12,6 +12,9 @@ if [ "$mode" = windows ]; then
     # No menu builder: it would write desktop entries into the profile.
     export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     runner=("$wine")
+    # HOME becomes the prefix's profile, where wine-run.sh would look for
+    # the 32-bit DLLs' cache in vain.
+    VX_WINE32_DLLS=${VX_WINE32_DLLS:-$("$wine" --wine32-dlls)} && export VX_WINE32_DLLS
     "$wine" wineboot -i >/dev/null 2>&1; wineserver -w
     trap 'wineserver -k; chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
     HOME=$WINEPREFIX/drive_c/users/$(id -un)
