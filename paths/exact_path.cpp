@@ -59,8 +59,12 @@ bool IsFullyQualified(std::u16string_view p) {
     const auto drivePath = [](std::u16string_view d) {
         return d.size() >= 3 && IsDriveLetter(d[0]) && d[1] == u':' && d[2] == u'\\';
     };
-    if (p.starts_with(u"\\\\?\\")) {
-        p.remove_prefix(4);
+    const bool longForm = p.starts_with(u"\\\\?\\");
+    if (longForm) p.remove_prefix(4);
+    // Characters no Windows name holds; "*" and "?" would make a search
+    // for the folder's own entry match others.
+    if (p.find_first_of(u"*?\"<>|") != std::u16string_view::npos) return false;
+    if (longForm) {
         if (!p.starts_with(u"UNC\\")) return drivePath(p);
         p.remove_prefix(4);  // "\\?\UNC\server\share" is "\\server\share"
     } else if (drivePath(p)) {

@@ -32,7 +32,7 @@ bool NamesItselfExactly(const char16_t* name);
 // runs: "X:\...", "\\server\share...", or either behind "\\?\". Not a
 // relative path, "C:" or "C:x" (the drive's current folder), "\x" (the
 // current drive's root), "\\server" alone, a device path, or a text with a
-// control character in it.
+// control character or one of *?"<>| in it.
 bool IsFullyQualified(std::u16string_view path);
 
 }  // namespace vx

@@ -69,6 +69,8 @@ TEST(KnownFolderLocations, OnlyFullyQualifiedAnswersResolve) {
         {u"\\\\.\\C:\\x", u""},
         {u"\\\\?\\C:", u""},
         {u"C:\\a\nb", u""},
+        {u"C:\\a*", u""},
+        {u"C:\\a?b", u""},
         {u"", u""},
         {u"C:\\x", u"C:\\x\\v"},
         {u"H:\\", u"H:\\v"},
