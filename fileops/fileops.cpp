@@ -65,12 +65,26 @@ bool IsDirectory(WideString path) {
     return a != win::kInvalidFileAttributes && (a & win::kAttrDirectory);
 }
 
-bool IsReparsePoint(WideString path) {
+bool IsLinkReparse(win::DWORD attributes, win::DWORD tag) {
+    if (attributes == win::kInvalidFileAttributes || !(attributes & win::kAttrReparsePoint))
+        return false;
+    // Wine 8 shows a Linux link to a folder with the attribute and tag 0.
+    return tag == 0 || (tag & win::kReparseTagNameSurrogate);
+}
+
+bool IsLink(WideString path) {
     // "link\" would be read through the link to its target.
     while (path.size() > 3 && path.back() == u'\\') path.pop_back();
     if (IsEmptyText(path)) return false;
     const win::DWORD a = win::GetFileAttributesW(path.c_str());
-    return a != win::kInvalidFileAttributes && (a & win::kAttrReparsePoint);
+    if (a == win::kInvalidFileAttributes || !(a & win::kAttrReparsePoint)) return false;
+    // The tag comes with a search for the entry's own path (no wildcard
+    // can be in it: known folders are fully qualified and the suffixes fixed).
+    win::FindData entry;
+    win::FindHandle search = win::FindFirstFileW(path.c_str(), &entry);
+    if (!search) return true;
+    win::FindClose(search);
+    return IsLinkReparse(a, entry.reparseTag);
 }
 
 bool MoveFileReplacing(WideString destination, WideString source) {

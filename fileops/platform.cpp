@@ -24,13 +24,19 @@ std::u16string Text(const WCHAR* p, int len) {
 // record is built only when hooks are installed: without them a call costs
 // one pointer test and no copy of its texts.
 template <class MakeCall>
-std::optional<std::int64_t> Injected(MakeCall makeCall) {
+std::optional<testing::Outcome> InjectedOutcome(MakeCall makeCall) {
     if (!g_hooks) return std::nullopt;
     auto outcome = g_hooks->Enter(makeCall());
     if (!outcome) return std::nullopt;
     if (outcome->throwBadAlloc) throw std::bad_alloc();
     backend::SetLastError(outcome->error);
-    return outcome->result;
+    return outcome;
+}
+
+template <class MakeCall>
+std::optional<std::int64_t> Injected(MakeCall makeCall) {
+    if (auto outcome = InjectedOutcome(makeCall)) return outcome->result;
+    return std::nullopt;
 }
 
 using testing::Call;
@@ -150,9 +156,11 @@ const WCHAR* PathFindFileNameW(const WCHAR* path) {
 }
 
 FindHandle FindFirstFileW(const WCHAR* pattern, FindData* data) {
-    if (auto r = Injected([&] { return Call{Op::FindFirstFileW, Text(pattern)}; }); r && *r == 0)
-        return nullptr;
-    return backend::FindFirstFileW(pattern, data);
+    const auto r = InjectedOutcome([&] { return Call{Op::FindFirstFileW, Text(pattern)}; });
+    if (r && r->result == 0) return nullptr;
+    FindHandle h = backend::FindFirstFileW(pattern, data);
+    if (h && r && r->editFound) r->editFound(*data);
+    return h;
 }
 
 BOOL FindNextFileW(FindHandle h, FindData* data) {

@@ -24,6 +24,12 @@ constexpr DWORD kAttrDirectory = 0x10;
 constexpr DWORD kAttrArchive = 0x20;
 constexpr DWORD kAttrNormal = 0x80;
 constexpr DWORD kAttrReparsePoint = 0x400;
+// Reparse tags (winnt.h). A name surrogate stands for another entry of the
+// file system: junctions, symbolic links and the other link kinds.
+constexpr DWORD kReparseTagNameSurrogate = 0x20000000u;
+constexpr DWORD kReparseTagSymlink = 0xA000000Cu;
+constexpr DWORD kReparseTagMountPoint = 0xA0000003u;
+constexpr DWORD kReparseTagCloud7 = 0x9000701Au;
 constexpr DWORD kMoveFileReplaceExisting = 0x1;
 constexpr DWORD kMoveFileCopyAllowed = 0x2;
 constexpr DWORD kFrPrivate = 0x10;
@@ -56,6 +62,7 @@ using FindHandle = FindSearch*;
 
 struct FindData {
     DWORD attributes = 0;
+    DWORD reparseTag = 0;  // dwReserved0: the tag, when attributes say reparse point
     WCHAR fileName[kMaxPath] = {};
 };
 

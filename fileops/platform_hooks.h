@@ -59,6 +59,9 @@ struct Outcome {
     std::int64_t result = 0;  // 0 is failure for every operation
     DWORD error = 0;          // left as the last-error code
     bool throwBadAlloc = false;
+    // FindFirstFileW only: with a result other than 0 the call goes through,
+    // and then this edits the record it filled (a tag Wine cannot show).
+    std::function<void(FindData&)> editFound;
 };
 
 using Injector = std::function<std::optional<Outcome>(const Call&)>;

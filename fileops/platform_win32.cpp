@@ -54,6 +54,7 @@ namespace {
 
 void CopyFindData(const WIN32_FIND_DATAW& from, FindData* to) {
     to->attributes = from.dwFileAttributes;
+    to->reparseTag = (from.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? from.dwReserved0 : 0;
     static_assert(sizeof(from.cFileName) == sizeof(to->fileName));
     std::memcpy(to->fileName, from.cFileName, sizeof(to->fileName));
 }

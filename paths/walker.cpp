@@ -26,7 +26,7 @@ void WalkDirectory(WideString folder, EntryCallback callback, void* context) {
     if (folder.empty()) return;
     // A junction or link leads elsewhere: whatever lies there is not the
     // plugin's to empty.
-    if (IsReparsePoint(folder)) return;
+    if (IsLink(folder)) return;
 
     // The shell sets the limits of every join; the paths used are the exact
     // joins, so that no entry's name can lead outside the folder.

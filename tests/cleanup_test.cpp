@@ -55,6 +55,47 @@ TEST_F(Cleanup, PassWalksTheFoldersInOrder) {
     EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 0);
 }
 
+// A cloud-sync client's placeholder folders are reparse points too; only a
+// link (a name surrogate, or a tag that tells nothing) is refused.
+TEST_F(Cleanup, ReparseFoldersAreWalkedUnlessLinks) {
+    const struct {
+        win::DWORD tag;
+        bool walked;
+    } cases[] = {
+        {win::kReparseTagMountPoint, false},
+        {win::kReparseTagSymlink, false},
+        {0xA000001Du, false},  // a WSL symbolic link, another name surrogate
+        {0, false},            // as Wine shows a Linux link
+        {0x9000001Au, true},   // cloud placeholders: tags 0, 1 and 7
+        {0x9000101Au, true},
+        {win::kReparseTagCloud7, true},
+        {0x9000001Cu, true},  // a projected (ProjFS) folder
+        {0x80000013u, true},  // deduplicated data
+    };
+    for (const auto& c : cases) {
+        t.File("roam/r/a.otf");
+        t.File("roam/x");
+        t.File("third/x");
+        ScopedHooks hooks;
+        // The folders as Windows shows them: the attribute, and the tag in
+        // the record of a search for the folder's own path.
+        for (const WideString& marked : {t.Win("roam"), t.Win("roam/r"), t.Win("third")})
+            hooks.Inject([&c, marked](const Call& call) -> std::optional<Outcome> {
+                if (call.text1 != marked) return std::nullopt;
+                if (call.op == Op::GetFileAttributesW) return Outcome{0x410, 0};
+                if (call.op != Op::FindFirstFileW) return std::nullopt;
+                return Outcome{1, 0, false, [&c](win::FindData& d) {
+                                   d.attributes = 0x410;
+                                   d.reparseTag = c.tag;
+                               }};
+            });
+        Clean();
+        EXPECT_EQ(!t.Exists("roam/r/a.otf"), c.walked) << "tag " << std::hex << c.tag;
+        EXPECT_EQ(!t.Exists("roam/x"), c.walked) << std::hex << c.tag;
+        EXPECT_EQ(!t.Exists("third/x"), c.walked) << std::hex << c.tag;
+    }
+}
+
 TEST_F(Cleanup, UpdateModeTouchesNothing) {
     RegisteredFont("roam/r/a.otf");
     t.File("roam/e/x");

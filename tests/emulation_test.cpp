@@ -2,6 +2,8 @@
 // names that Windows would treat as one.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <set>
 
 #include "fileops/platform.h"
@@ -60,6 +62,33 @@ TEST(EmulatedSearch, LaterReadsSeeOnlyNamesAheadOfTheSearch) {
     EXPECT_EQ(seen.count(u"a_behind"), 0u);
     EXPECT_EQ(seen.count(u"z_ahead"), 1u);
     EXPECT_EQ(seen.size(), std::size_t{kFiles + 2});  // ".." and z_ahead
+}
+
+// Reparse points as Windows shows them: a host link is a symbolic link, and
+// a folder named in VXEMU_CLOUD_FOLDERS a cloud-sync placeholder.
+TEST(EmulatedReparse, LinksAndCloudPlaceholdersCarryTheirTags) {
+    TempTree t;
+    t.Dir("cloud");
+    t.Dir("plain");
+    std::filesystem::create_directory_symlink(t.Host("plain"), t.Host("link"));
+    ::setenv("VXEMU_CLOUD_FOLDERS", ("/nowhere:" + t.Host("cloud").string() + "/").c_str(), 1);
+    const struct {
+        const char* name;
+        DWORD attributes;
+        DWORD tag;
+    } cases[] = {{"cloud", 0x410, kReparseTagCloud7},
+                 {"link", 0x410, kReparseTagSymlink},
+                 {"plain", 0x10, 0}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(GetFileAttributesW(t.Win(c.name).c_str()), c.attributes) << c.name;
+        FindData fd;
+        FindHandle h = FindFirstFileW(t.Win(c.name).c_str(), &fd);
+        ASSERT_NE(h, nullptr) << c.name;
+        FindClose(h);
+        EXPECT_EQ(fd.attributes, c.attributes) << c.name;
+        EXPECT_EQ(fd.reparseTag, c.tag) << c.name;
+    }
+    ::unsetenv("VXEMU_CLOUD_FOLDERS");
 }
 
 }  // namespace

@@ -60,6 +60,15 @@ diff <(grep -v '/gone\.otf$' <<<"$before") <(snapshot) | head -10
 rm -rf "$HOME/AppData/Roaming/Orvane" "$HOME/AppData/Local/Orvane" "$HOME/Lanterra Files"
 
 if native; then
+    # A cloud-sync client makes its folders reparse points with a cloud tag:
+    # they are the plugin's own and are emptied; a link still is not walked.
+    put "$R/r/a.otf" font; put "$C/sync.db" data; put "$work/elsewhere/keep" kept
+    mkdir -p "$(dirname "$R/e")"; ln -s "$work/elsewhere" "$R/e"
+    output=$(VXEMU_CLOUD_FOLDERS="$R/r:$C" "$uninstall" 2>&1 </dev/null); status=$?
+    check "cloud placeholders are emptied, a linked folder is not" \
+        test "$status:$output:$(ls -A "$R/r" "$C" | grep -c .):$(cat "$work/elsewhere/keep")" = "0::2:kept"
+    rm -rf "$HOME/AppData/Roaming/Orvane" "$HOME/Lanterra Files" "$work/elsewhere"
+
     # A HOME the Windows side would read as another folder: "\" is its
     # separator, and bytes that are not UTF-8 become U+FFFD.
     for pair in 'a\b:a/b' $'caf\xe9:caf\xef\xbf\xbd'; do

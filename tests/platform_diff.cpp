@@ -237,6 +237,19 @@ void FileCase(const u16string& scratch, std::size_t index, char variant) {
          Attr(GetFileAttributesW(t.c_str())) + " " + List(f));
 }
 
+// A host link to a folder: its attributes, and the tag a search for its own
+// path reports.
+void LinkCase(const u16string& scratch) {
+    const u16string link = scratch + u"\\link";
+    FindData data;
+    FindHandle h = FindFirstFileW(link.c_str(), &data);
+    char tag[16];
+    std::snprintf(tag, sizeof tag, "%X", static_cast<unsigned>(data.reparseTag));
+    Line("link attr " + Attr(GetFileAttributesW(link.c_str())) + " find " +
+         (h ? Attr(data.attributes) + " tag " + tag : "none" + Err()));
+    if (h) FindClose(h);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -260,5 +273,6 @@ int main(int argc, char** argv) {
     ConversionCases();
     for (std::size_t i = 0; i < kNames.size(); ++i)
         for (char variant : {'p', 's', 'r'}) FileCase(scratch, i, variant);
+    LinkCase(scratch);
     return 0;
 }

@@ -21,6 +21,7 @@ layout() {  # layout HOST-FOLDER: three case folders a name, as platform_diff.cp
         chmod a-w "$1/c${i}r/$name"
         i=$((i + 1))
     done < <("$native" --names)
+    ln -s "$1/c0p" "$1/link"
 }
 
 layout "$work/scratch"

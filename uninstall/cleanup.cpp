@@ -24,7 +24,7 @@ void CleanFontFolderIfSet(VXPluginContext* context, const WideString& folder) {
 // link's target, which is not the plugin's to empty. (The walker itself
 // refuses a folder that is a link; the folders above the plugin folders are
 // the user's to place where they like.)
-bool IsLinkedSet(const WideString& pluginFolder) { return IsReparsePoint(pluginFolder); }
+bool IsLinkedSet(const WideString& pluginFolder) { return IsLink(pluginFolder); }
 
 bool InLinkedSet(const WideString& folder, const WideString& roaming, const WideString& local) {
     const WideString parent = ExactParent(folder);

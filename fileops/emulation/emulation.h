@@ -30,7 +30,9 @@ DWORD FromErrno(int e, const std::string& host);
 // in folders, which a profile does not have.
 constexpr mode_t kHiddenBit = S_ISVTX;
 
+// host may be empty for an entry that is neither a link nor a folder.
 DWORD AttributesOf(const std::string& host, const struct stat& lst, std::string_view name);
+DWORD ReparseTagOf(const std::string& host, const struct stat& lst);
 std::string_view BaseName(const std::string& host);
 bool IsReadOnlyFile(const struct stat& lst);
 

@@ -215,14 +215,15 @@ BOOL FindNextFileW(FindHandle h, FindData* data) {
     }
     // Attributes are read when an entry is reached, so a file deleted by an
     // earlier callback is no longer reported, as on Windows.
-    auto emit = [&](const std::u16string& w, DWORD attributes) {
+    auto emit = [&](const std::u16string& w, DWORD attributes, DWORD tag) {
         data->attributes = attributes;
+        data->reparseTag = tag;
         const std::size_t n = std::min<std::size_t>(w.size(), kMaxPath - 1);
         std::copy_n(w.data(), n, data->fileName);
         data->fileName[n] = 0;
     };
     if (h->dots > 0) {
-        emit(h->dots-- == 2 ? u"." : u"..", kAttrDirectory);
+        emit(h->dots-- == 2 ? u"." : u"..", kAttrDirectory, 0);
         return 1;
     }
     for (;;) {
@@ -236,9 +237,13 @@ BOOL FindNextFileW(FindHandle h, FindData* data) {
         h->started = true;
         struct stat lst {};
         if (fstatat(dirfd(h->dir), h->last.c_str(), &lst, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        // Only a link needs its full path, to look at what it points to.
-        const std::string host = S_ISLNK(lst.st_mode) ? h->folder + h->last : std::string();
-        emit(FromUtf8(h->last.data(), h->last.size()), AttributesOf(host, lst, h->last));
+        // Only a link or a folder needs its full path: to look at what a
+        // link points to, and whether a folder is a cloud placeholder.
+        const bool pathNeeded = S_ISLNK(lst.st_mode) || S_ISDIR(lst.st_mode);
+        const std::string host = pathNeeded ? h->folder + h->last : std::string();
+        const DWORD attributes = AttributesOf(host, lst, h->last);
+        emit(FromUtf8(h->last.data(), h->last.size()), attributes,
+             attributes & kAttrReparsePoint ? ReparseTagOf(host, lst) : 0);
         return 1;
     }
     Fail(kErrorNoMoreFiles);

@@ -79,6 +79,31 @@ DWORD FromErrno(int e, const std::string& host) {
     }
 }
 
+// Tests mark host folders as a cloud-sync client's placeholders (a reparse
+// point with a cloud tag, as such a client makes its folders on Windows 10
+// 1709 and later) by naming them in VXEMU_CLOUD_FOLDERS, separated by ':'.
+bool IsCloudPlaceholder(const std::string& host) {
+    const char* list = std::getenv("VXEMU_CLOUD_FOLDERS");
+    if (!list || host.empty()) return false;
+    const auto trimmed = [](std::string_view p) {
+        while (p.size() > 1 && p.back() == '/') p.remove_suffix(1);
+        return p;
+    };
+    const std::string_view wanted = trimmed(host);
+    for (std::string_view rest(list); !rest.empty();) {
+        const std::size_t colon = std::min(rest.find(':'), rest.size());
+        if (trimmed(rest.substr(0, colon)) == wanted) return true;
+        rest.remove_prefix(std::min(colon + 1, rest.size()));
+    }
+    return false;
+}
+
+DWORD ReparseTagOf(const std::string& host, const struct stat& lst) {
+    if (S_ISLNK(lst.st_mode)) return kReparseTagSymlink;
+    if (S_ISDIR(lst.st_mode) && IsCloudPlaceholder(host)) return kReparseTagCloud7;
+    return 0;
+}
+
 DWORD AttributesOf(const std::string& host, const struct stat& lst, std::string_view name) {
     DWORD a = 0;
     struct stat st = lst;
@@ -89,6 +114,7 @@ DWORD AttributesOf(const std::string& host, const struct stat& lst, std::string_
     bool dotName = !name.empty() && name[0] == '.' && name != "." && name != "..";
     if (S_ISDIR(st.st_mode)) {
         a |= kAttrDirectory;  // read-only is ignored on folders, as Wine does
+        if (!S_ISLNK(lst.st_mode) && IsCloudPlaceholder(host)) a |= kAttrReparsePoint;
     } else {
         a |= kAttrArchive;
         if (!S_ISLNK(lst.st_mode) && !(lst.st_mode & S_IWUSR)) a |= kAttrReadOnly;
