@@ -5,10 +5,63 @@
 #include "paths/exact_path.h"
 
 namespace vx {
+namespace {
+
+// On Windows, antivirus scanners, the search indexer and cloud clients open
+// files for a moment, and a delete or a move meanwhile fails with a sharing
+// violation (32) or access denied (5). Such a failure is tried again a few
+// times, a file at most about a second and a run at most a few seconds, so
+// that a folder of files held for good cannot make the run hang.
+constexpr win::DWORD kRetryWaitsMs[] = {50, 100, 150, 200, 250, 250};
+constexpr win::DWORD kRunRetryMs = 3000;
+win::DWORD g_runRetryLeftMs = kRunRetryMs;
+
+// What one file may still wait, across the calls made for it.
+struct RetryBudget {
+    win::DWORD leftMs = 1000;
+};
+
+enum class ReadOnlyRefuses { No, Yes };
+
+// Calls attempt until it succeeds or its failure is not one that waiting
+// can end; the last error is the last attempt's.
+template <class Attempt>
+bool WithRetries(RetryBudget& budget, const WideString& path, ReadOnlyRefuses readOnly,
+                 Attempt attempt) {
+    if (attempt()) return true;
+    for (const win::DWORD wait : kRetryWaitsMs) {
+        const win::DWORD error = win::GetLastError();
+        if (error != win::kErrorSharingViolation && error != win::kErrorAccessDenied) return false;
+        if (wait > budget.leftMs || wait > g_runRetryLeftMs) return false;
+        // A read-only file refuses its delete for good.
+        if (error == win::kErrorAccessDenied && readOnly == ReadOnlyRefuses::Yes) {
+            const win::DWORD a = win::GetFileAttributesW(path.c_str());
+            win::SetLastError(error);
+            if (a != win::kInvalidFileAttributes && (a & win::kAttrReadOnly)) return false;
+        }
+        if (!win::Sleep(wait)) {
+            win::SetLastError(error);
+            return false;
+        }
+        budget.leftMs -= wait;
+        g_runRetryLeftMs -= wait;
+        if (attempt()) return true;
+    }
+    return false;
+}
+
+bool DeleteWithRetries(RetryBudget& budget, const WideString& path, ReadOnlyRefuses readOnly) {
+    return WithRetries(budget, path, readOnly, [&] { return win::DeleteFileW(path.c_str()) != 0; });
+}
+
+}  // namespace
+
+void ResetRetryBudget() { g_runRetryLeftMs = kRunRetryMs; }
 
 bool DeleteFileOrRename(WideString path) {
     if (IsEmptyText(path)) return false;
-    if (win::DeleteFileW(path.c_str())) return true;
+    RetryBudget budget;
+    if (DeleteWithRetries(budget, path, ReadOnlyRefuses::Yes)) return true;
     if (!IsExistingFile(path)) return false;
     if (path.size() >= win::kMaxPath) {
         ReportFailure("path too long");
@@ -38,19 +91,25 @@ bool DeleteFileOrRename(WideString path) {
         ReportLastError("GetTempFileName failed");
         return false;
     }
-    // The system created the temporary file; free its name for the move.
-    if (!win::DeleteFileW(tempName)) {
-        ReportLastError("DeleteFile failed on the tmp file path");
-        return false;
-    }
-    if (win::MoveFileW(path.c_str(), tempName)) return true;
+    // The system created the temporary file: the font replaces it. Deleting
+    // it first would fail while a scanner holds the new file, and on some
+    // file systems its name stays taken while any handle is open.
+    const WideString temp = tempName;
+    if (WithRetries(budget, temp, ReadOnlyRefuses::No, [&] {
+            return win::MoveFileExW(path.c_str(), tempName, win::kMoveFileReplaceExisting) != 0;
+        }))
+        return true;
     ReportLastError("MoveFile failed");
+    // No empty temporary file may stay: in a font folder nothing removes it.
+    if (!DeleteWithRetries(budget, temp, ReadOnlyRefuses::No))
+        ReportLastError("DeleteFile failed on the tmp file path");
     return false;
 }
 
 bool TryDeleteFile(WideString path) {
     if (IsEmptyText(path)) return false;
-    return win::DeleteFileW(path.c_str()) != 0;
+    RetryBudget budget;
+    return DeleteWithRetries(budget, path, ReadOnlyRefuses::Yes);
 }
 
 bool IsExistingFile(WideString path) {

@@ -12,8 +12,11 @@ namespace vx {
 
 // Deletes the file or, when Windows refuses, moves it to a fresh "del"
 // temporary name in its own folder. True when the name is free.
+// Both try again, briefly, when something holds the file for a moment.
 bool DeleteFileOrRename(WideString path);
 bool TryDeleteFile(WideString path);
+// Gives a new run the whole of its waiting time for retries.
+void ResetRetryBudget();
 // Something exists there and it is not a folder.
 bool IsExistingFile(WideString path);
 bool IsDirectory(WideString path);

@@ -96,7 +96,8 @@ const char* OpName(Op op) {
         "MoveFileExW",          "CreateDirectoryW",    "OpenFileStreamW",
         "WideCharToMultiByte",  "MultiByteToWideChar", "AddFontResourceExW",
         "RemoveFontResourceExW", "SendNotifyMessageW", "GetUserDefaultLocaleName",
-        "GetVersionExW",        "GetSystemTime",       "SetDefaultDllDirectories"};
+        "GetVersionExW",        "GetSystemTime",       "SetDefaultDllDirectories",
+        "Sleep"};
     // clang-format on
     return names[static_cast<int>(op)];
 }
@@ -302,6 +303,17 @@ BOOL SetDefaultDllDirectories(DWORD flags) {
     if (auto r = Injected([&] { return Call{Op::SetDefaultDllDirectories, {}, {}, flags}; }))
         return *r != 0;
     return backend::SetDefaultDllDirectories(flags);
+}
+
+BOOL Sleep(DWORD milliseconds) {
+    // Tests stay quick and their calls as they were: under the hooks no wait
+    // is made, and so nothing is retried, unless a test injects a result
+    // other than 0 (which stands for the wait, without waiting).
+    if (g_hooks) {
+        auto r = Injected([&] { return Call{Op::Sleep, {}, {}, milliseconds}; });
+        return r && *r != 0;
+    }
+    return backend::Sleep(milliseconds);
 }
 
 }  // namespace vx::win

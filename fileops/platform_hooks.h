@@ -41,6 +41,7 @@ enum class Op {
     GetVersionExW,
     GetSystemTime,
     SetDefaultDllDirectories,
+    Sleep,
 };
 
 const char* OpName(Op op);

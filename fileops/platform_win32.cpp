@@ -160,6 +160,11 @@ void GetSystemTime(SystemTime* time) {
     time->milliseconds = st.wMilliseconds;
 }
 
+BOOL Sleep(DWORD milliseconds) {
+    ::Sleep(milliseconds);
+    return 1;
+}
+
 BOOL SetDefaultDllDirectories(DWORD flags) {
     // Found at run time: Windows 7 has it only with update KB2533623, and an
     // import would stop the program from starting without it.

@@ -10,6 +10,11 @@ namespace {
 
 win::DWORD FlagsFor(std::int32_t scope) { return scope == 2 ? 0 : win::kFrPrivate; }
 
+// A font stays loaded while other references to it remain, and Microsoft
+// shows the removal called until it fails; while loaded, a font outside
+// the system's Fonts folder cannot be deleted, only moved aside.
+constexpr int kMaxFontRemovals = 64;
+
 // Inside a batch the announcement waits for the batch's end.
 void FontsChanged(VXPluginContext* context) {
     if (context->fontBatchActive)
@@ -31,8 +36,12 @@ bool RegisterFontFile(VXPluginContext* context, WideString path, std::int32_t sc
 
 void UnregisterFontFile(VXPluginContext* context, WideString path) {
     if (!IsExistingFile(path)) return;
-    if (win::RemoveFontResourceExW(path.c_str(), FlagsFor(context->params.fontRegistrationMode)))
-        FontsChanged(context);
+    const win::DWORD flags = FlagsFor(context->params.fontRegistrationMode);
+    if (!win::RemoveFontResourceExW(path.c_str(), flags)) return;
+    for (int calls = 1; calls < kMaxFontRemovals && win::RemoveFontResourceExW(path.c_str(), flags);
+         ++calls) {
+    }
+    FontsChanged(context);
 }
 
 void BroadcastFontChange() {

@@ -32,7 +32,8 @@ TEST_F(Fonts, RemovalOutsideABatchBroadcastsOnce) {
     ASSERT_TRUE(RegisterFontFile(context.get(), f, 2));
     ScopedHooks hooks;
     UnregisterFontFile(context.get(), f);
-    ASSERT_EQ(hooks.Count(Op::RemoveFontResourceExW), 1);
+    // The second call tells that the table let go.
+    ASSERT_EQ(hooks.Count(Op::RemoveFontResourceExW), 2);
     ASSERT_EQ(hooks.Count(Op::SendNotifyMessageW), 1);
     const auto& calls = hooks.Calls();
     EXPECT_EQ(calls.back().op, Op::SendNotifyMessageW);
@@ -41,6 +42,12 @@ TEST_F(Fonts, RemovalOutsideABatchBroadcastsOnce) {
     EXPECT_EQ(hooks.CallsOf(Op::RemoveFontResourceExW)[0].n1, 0u);  // public: flags 0
     // It is out of the table now.
     EXPECT_FALSE(win::RemoveFontResourceExW(f.c_str(), 0));
+    // A table that never lets go is asked a bounded number of times.
+    hooks.FailAll(Op::RemoveFontResourceExW, {1, 0});
+    hooks.Clear();
+    UnregisterFontFile(context.get(), f);
+    EXPECT_EQ(hooks.Count(Op::RemoveFontResourceExW), 64);
+    EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 1);
 }
 
 TEST_F(Fonts, RemovalsInsideABatchWaitForItsEnd) {
@@ -93,16 +100,18 @@ TEST_F(Fonts, ScopeChoosesTheFlags) {
     context->params.fontRegistrationMode = 2;
     UnregisterFontFile(context.get(), priv);  // public removal of a private font: refused
     EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 4);
+    // One removal takes all three references (three calls that succeed and
+    // one that fails) and announces once; later ones find nothing.
     context->params.fontRegistrationMode = 1;
     for (int i = 0; i < 3; ++i) UnregisterFontFile(context.get(), priv);
     context->params.fontRegistrationMode = 2;
     UnregisterFontFile(context.get(), pub);
     const auto removes = hooks.CallsOf(Op::RemoveFontResourceExW);
-    ASSERT_EQ(removes.size(), 5u);
+    ASSERT_EQ(removes.size(), 1u + 4 + 2 + 2);
     EXPECT_EQ(removes[0].n1, 0u);
     EXPECT_EQ(removes[1].n1, win::kFrPrivate);
-    EXPECT_EQ(removes[4].n1, 0u);
-    EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 8);
+    EXPECT_EQ(removes[8].n1, 0u);
+    EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 4 + 2);
     EXPECT_FALSE(win::RemoveFontResourceExW(priv.c_str(), win::kFrPrivate));
     EXPECT_FALSE(win::RemoveFontResourceExW(pub.c_str(), 0));
 }

@@ -14,7 +14,9 @@ HeldFile::HeldFile(const WideString& path, Share share) : state_(new State) {
     state_->hooks.Inject(
         [path](const win::testing::Call& call) -> std::optional<win::testing::Outcome> {
             using win::testing::Op;
-            if ((call.op == Op::DeleteFileW || call.op == Op::MoveFileW) && call.text1 == path)
+            if ((call.op == Op::DeleteFileW || call.op == Op::MoveFileW ||
+                 call.op == Op::MoveFileExW) &&
+                call.text1 == path)
                 return win::testing::Outcome{0, win::kErrorSharingViolation};
             return std::nullopt;
         });

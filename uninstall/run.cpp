@@ -5,6 +5,7 @@
 
 #include "context/params.h"
 #include "context/plugin_context.h"
+#include "fileops/fileops.h"
 #include "fileops/platform.h"
 #include "paths/known_folders.h"
 #include "uninstall/cleanup.h"
@@ -28,6 +29,7 @@ int RunUninstall(int argc, const char* const* argv) {
     // an uninstaller is often started from a downloads or temporary folder,
     // where a planted DLL would otherwise be found first.
     win::SetDefaultDllDirectories(win::kLoadLibrarySearchSystem32);
+    ResetRetryBudget();
     const WideString roamingFolder = RoamingPluginDir();
     WideString dataFolder = PluginDataDir(true);
     const WideString localFolder = LocalPluginDir();

@@ -2,9 +2,11 @@
 // Windows 10 workstation's version, the host's clock, and no DLL search
 // order to narrow.
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <thread>
 
 #include "fileops/emulation/emulation.h"
 
@@ -84,5 +86,10 @@ void GetSystemTime(SystemTime* time) {
 
 // The host has no DLL search order to narrow.
 BOOL SetDefaultDllDirectories(DWORD) { return 1; }
+
+BOOL Sleep(DWORD milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    return 1;
+}
 
 }  // namespace vx::win::backend
