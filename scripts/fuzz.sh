@@ -7,7 +7,7 @@ seconds=${1:-30}
 scripts/setup.sh >/dev/null
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
-for target in paths text names; do
+for target in paths text names joins; do
     mkdir -p "build/fuzz/corpus_$target" "build/fuzz/artifacts_$target"
     rm -f "build/fuzz/artifacts_$target"/*
     echo "fuzz_$target: $seconds s"

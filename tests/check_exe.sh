@@ -9,10 +9,14 @@ fail() { echo "check_exe: $*" >&2; exit 1; }
 
 file "$exe" | grep -q 'PE32 executable (console) Intel 80386' || fail "not a PE32 console exe: $(file "$exe")"
 
-system_dlls='^(kernel32|user32|gdi32|shell32|shlwapi|ole32|oleaut32|advapi32|msvcrt|ntdll)\.dll$'
-while read -r dll; do
-    echo "$dll" | tr 'A-Z' 'a-z' | grep -Eq "$system_dlls" || fail "imports a non-system DLL: $dll"
-done < <(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
+# Exactly these system DLLs: a list that could not be read fails too.
+table=$(i686-w64-mingw32-objdump -p "$exe")
+imports=$(sed -n 's/^\s*DLL Name: //p' <<<"$table" | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
+expected="advapi32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll shell32.dll shlwapi.dll user32.dll "
+[ "$imports" = "$expected" ] || fail "imports '${imports}', not exactly '$expected'"
+# Looked up at run time: imported, it would keep the exe from starting on
+# Windows 7 without update KB2533623.
+! grep -q 'SetDefaultDllDirectories' <<<"$table" || fail "imports SetDefaultDllDirectories"
 
 # Wine does not read the manifest, so check it here: well-formed, asInvoker,
 # and the very bytes embedded in the exe.

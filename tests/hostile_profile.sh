@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # What a real profile can hold in the plugin's folders, against a built
 # uninstaller: odd names, paths at the MAX_PATH edge, hidden and read-only
-# files, links leading out of the plugin's folders, a plugin folder that is a
-# file, and a folder of 10,000 files. The run must exit 0 and leave
-# everything outside the plugin's folders as it was.
+# files, links leading out of the plugin's folders (walked folders that are
+# links, and then a plugin folder that is one), and a folder of 10,000 files.
+# The run must exit 0 and leave everything outside the plugin's folders as
+# it was.
 # Usage: hostile_profile.sh native UNINSTALL
 #        hostile_profile.sh windows UNINSTALL.exe WINE-RUN
 set -uo pipefail
@@ -58,7 +59,7 @@ done
 
 # The local set's walked folders are links to folders elsewhere, with files
 # the run must not touch (a font, a document); the cloud-files plugin
-# folder is a link too, and its "c" a file.
+# folder is a link too.
 mkdir -p "$L" "$work/outside/fonts" "$work/outside/docs" "$work/outside/cloud"
 echo font > "$work/outside/fonts/MyFont.otf"; echo doc > "$work/outside/docs/report.docx"
 echo db > "$work/outside/cloud/sync.db"
@@ -103,5 +104,19 @@ check "10,000 files in one folder all go" \
     test "$(ls "$R/c" | grep -v '^trailing dot.$\|^x.ttf $' | tr '\n' ' ')" = "many readonly-font.otf readonly.bin "
 check "walked folders that are links are not walked" \
     test "$(cat "$work/outside/fonts/MyFont.otf"):$(cat "$work/outside/docs/report.docx"):$(cat "$work/outside/cloud/sync.db")" = "font:doc:db"
+
+# A plugin folder that is a link puts its letter and "c" folders in the
+# link's target: none of them is walked. The local "c" is still a link.
+rm -rf "$R"
+mkdir -p "$work/outside/set/r" "$work/outside/set/e" "$work/outside/set/c"
+for f in r/font.otf e/data.bin c/cache.bin top.bin; do echo "set $f" > "$work/outside/set/$f"; done
+ln -s "$work/outside/set" "$R"
+outside_before=$(outside_snapshot)
+output=$("${runner[@]}" "$uninstall" 2>&1 </dev/null)
+status=$?
+check "a linked plugin folder: exits 0 silently" test "$status:$output" = "0:"
+check "a linked plugin folder: its target's r, e and c folders stay" \
+    test "$(cd "$work/outside/set" && find . -type f | sort | tr '\n' ' ')" = "./c/cache.bin ./e/data.bin ./r/font.otf ./top.bin "
+check "a linked plugin folder: nothing outside changed" test "$(outside_snapshot)" = "$outside_before"
 
 summary
