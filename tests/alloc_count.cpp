@@ -1,8 +1,9 @@
 // Heap allocations per file of the two walks, counted by replacing the
 // global allocator, in either build (the benchmark runs it natively and
 // under Wine). Lays out N font files and N other files in a scratch folder
-// given as a Windows path, then empties it as the run would.
-// Usage: alloc_count FOLDER N
+// given as a Windows path, then empties it as the run would. With ceilings,
+// it fails when a walk allocates more per file than its ceiling.
+// Usage: alloc_count FOLDER N [FONT-CEILING DELETE-CEILING]
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -28,7 +29,10 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 int main(int argc, char** argv) {
-    if (argc != 3) return 2;
+    if (argc != 3 && argc != 5) return 2;
+    const double ceilings[] = {argc == 5 ? std::atof(argv[3]) : 1e9,
+                               argc == 5 ? std::atof(argv[4]) : 1e9};
+    int status = 0;
     const std::string arg = argv[1];
     const vx::WideString folder(arg.begin(), arg.end());
     const int n = std::atoi(argv[2]);
@@ -47,8 +51,13 @@ int main(int argc, char** argv) {
             vx::CleanFontFolder(&context, folder);
         else
             vx::WalkDirectory(folder, vx::DeleteEntryCallback, &context);
-        std::printf("%s walk: %.2f allocations per file\n", fonts ? "font" : "delete",
-                    static_cast<double>(g_allocations - before) / n);
+        const double perFile = static_cast<double>(g_allocations - before) / n;
+        // The search's own few allocations, spread over the files, stay
+        // below a twentieth of one.
+        const bool over = perFile > ceilings[fonts ? 0 : 1] + 0.05;
+        std::printf("%s walk: %.2f allocations per file%s\n", fonts ? "font" : "delete", perFile,
+                    over ? ", over the ceiling" : "");
+        if (over) status = 1;
     }
-    return 0;
+    return status;
 }

@@ -17,10 +17,10 @@ import subprocess
 import sys
 import tempfile
 
-MAX_PATH = 260
 ROAMING = ["AppData", "Roaming", "Orvane", "Brimlet", "plugins", "vexaline"]
 LOCAL = ["AppData", "Local", "Orvane", "Pellmire", "Brimlet", "plugins", "vexaline"]
 CLOUD = ["Lanterra Files", ".sync_plugin_data", "vexaline"]
+LINKED_SET = ["Notes", "linked-set"]
 
 # ---- the model: what a full run leaves, written from the rules, not the code ----
 
@@ -28,6 +28,28 @@ CLOUD = ["Lanterra Files", ".sync_plugin_data", "vexaline"]
 def units(text):
     """Length in UTF-16 code units, as Windows counts a path."""
     return len(text.encode("utf-16-le")) // 2
+
+
+# The limits, each restated once from the platform's documented rule:
+# MAX_PATH is 260 characters including the terminating NUL, so a path holds
+# 259 at most (Microsoft, "Maximum Path Length Limitation").
+MAX_PATH = 260
+
+
+def fits(path):
+    return units(path) <= MAX_PATH - 1
+
+
+def listable(folder):
+    """A folder is listed through the pattern "folder\\*", itself a path
+    (Microsoft, FindFirstFileW: lpFileName)."""
+    return fits(folder.rstrip("\\") + "\\*")
+
+
+def temp_name_possible(folder):
+    """GetTempFileNameW: the folder "cannot be longer than MAX_PATH-14
+    characters" (Microsoft, GetTempFileNameW: lpPathName)."""
+    return units(folder.rstrip("\\")) <= MAX_PATH - 14
 
 
 def extension(name):
@@ -48,7 +70,7 @@ def walked_folders(win_root):
     out = []
     for base in (ROAMING, LOCAL):
         plugin = win(base)
-        if units(plugin + "\\r\\") < MAX_PATH:  # the letter folders are derived with a backslash
+        if fits(plugin + "\\r\\"):  # the letter folders are derived with a backslash
             out.append((base + ["r"], win(base + ["r"], True), "font"))
             out.append((base + ["e"], win(base + ["e"], True), "delete"))
         out.append((base, plugin, "delete"))
@@ -61,21 +83,21 @@ def predict(files, win_root):
     """files: {parts tuple: read_only}. Gives {parts: 'gone' | 'moved'}; the rest stays."""
     fate = {}
     for folder, win_folder, walk in walked_folders(win_root):
-        if units(win_folder.rstrip("\\") + "\\*") >= MAX_PATH:
+        if not listable(win_folder):
             continue
         for parts, read_only in files.items():
             if list(parts[:-1]) != folder or parts in fate:
                 continue
             name = parts[-1]
             full = win_folder + ("" if win_folder.endswith("\\") else "\\") + name
-            if name[-1] in ". " or units(full) >= MAX_PATH:
+            if name[-1] in ". " or not fits(full):
                 continue  # a name Win32 reads as another, or a path too long: left alone
             action = "delete" if walk == "delete" else kind(name)
             if action == "other":
                 continue
             if not read_only:
                 fate[parts] = "gone"
-            elif action == "font" and units(win_folder.rstrip("\\")) <= MAX_PATH - 14:
+            elif action == "font" and temp_name_possible(win_folder):
                 fate[parts] = "moved"  # refused, so moved aside under a "del" name beside it
     return fate
 
@@ -105,6 +127,13 @@ def generate(rng, home, win_root):
                LOCAL, LOCAL + ["c"], CLOUD, ROAMING + ["u"], ROAMING + ["x"], LOCAL + ["w"],
                ROAMING + ["r", "sub"], LOCAL + ["e", "deeper"], ["Notes"], ROAMING[:-1], ROAMING[:-2]]
     present = [f for f in folders if rng.random() >= 0.15]  # the others are missing
+    # Now and then the roaming plugin folder is a link to a folder elsewhere:
+    # its files are made through the link, and none of that set is walked.
+    linked = ROAMING in present and rng.random() < 0.15
+    if linked:
+        os.makedirs(os.path.join(home, *LINKED_SET))
+        os.makedirs(os.path.join(home, *ROAMING[:-1]), exist_ok=True)
+        os.symlink(os.path.join(home, *LINKED_SET), os.path.join(home, *ROAMING))
     for folder in present:
         os.makedirs(os.path.join(home, *folder), exist_ok=True)
     for folder in present:
@@ -120,9 +149,22 @@ def generate(rng, home, win_root):
             with open(os.path.join(path, name), "w") as f:
                 f.write(rng.choice(["x", "font", name]))
             ro = rng.random() < 0.25
-            if ro:
-                os.chmod(os.path.join(path, name), 0o444)
+            # Read-only, and hidden now and then (the emulation keeps hidden in
+            # the sticky bit; Wine shows dot names as hidden anyway).
+            hidden = 0o1000 if rng.random() < 0.2 else 0
+            os.chmod(os.path.join(path, name), (0o444 if ro else 0o644) | hidden)
             files[tuple(folder + [name])] = ro
+        # A link to a folder of its own, with a file the walk must not reach.
+        if rng.random() < 0.2:
+            target = ["Notes", "linked-" + str(len(files))]
+            os.makedirs(os.path.join(home, *target), exist_ok=True)
+            with open(os.path.join(home, *target, "kept.otf"), "w") as f:
+                f.write("kept")
+            files[tuple(target + ["kept.otf"])] = False
+            os.symlink(os.path.join(home, *target), os.path.join(path, "link" + rng.choice(["", ".otf", ".tmp"])))
+    if linked:  # the files are where the link leads
+        n = len(ROAMING)
+        files = {(tuple(LINKED_SET) + p[n:] if list(p[:n]) == ROAMING else p): ro for p, ro in files.items()}
     # Where the shell's reading of a ".." name would point: the folder's
     # part goes and the rest is glued to its parent ("vexaline\\r\\..x" reads
     # as "vexalinex").
