@@ -58,7 +58,7 @@ bool DeleteWithRetries(RetryBudget& budget, const WideString& path, ReadOnlyRefu
 
 void ResetRetryBudget() { g_runRetryLeftMs = kRunRetryMs; }
 
-bool DeleteFileOrRename(WideString path) {
+bool DeleteFileOrRename(WideString path, WideString* movedTo) {
     if (IsEmptyText(path)) return false;
     RetryBudget budget;
     if (DeleteWithRetries(budget, path, ReadOnlyRefuses::Yes)) return true;
@@ -97,8 +97,10 @@ bool DeleteFileOrRename(WideString path) {
     const WideString temp = tempName;
     if (WithRetries(budget, temp, ReadOnlyRefuses::No, [&] {
             return win::MoveFileExW(path.c_str(), tempName, win::kMoveFileReplaceExisting) != 0;
-        }))
+        })) {
+        if (movedTo) *movedTo = temp;
         return true;
+    }
     ReportLastError("MoveFile failed");
     // No empty temporary file may stay: in a font folder nothing removes it.
     if (!DeleteWithRetries(budget, temp, ReadOnlyRefuses::No))

@@ -13,7 +13,8 @@ namespace vx {
 // Deletes the file or, when Windows refuses, moves it to a fresh "del"
 // temporary name in its own folder. True when the name is free.
 // Both try again, briefly, when something holds the file for a moment.
-bool DeleteFileOrRename(WideString path);
+// movedTo, when given, receives the temporary name a moved file took.
+bool DeleteFileOrRename(WideString path, WideString* movedTo = nullptr);
 bool TryDeleteFile(WideString path);
 // Gives a new run the whole of its waiting time for retries.
 void ResetRetryBudget();

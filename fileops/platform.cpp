@@ -97,7 +97,7 @@ const char* OpName(Op op) {
         "WideCharToMultiByte",  "MultiByteToWideChar", "AddFontResourceExW",
         "RemoveFontResourceExW", "SendNotifyMessageW", "GetUserDefaultLocaleName",
         "GetVersionExW",        "GetSystemTime",       "SetDefaultDllDirectories",
-        "Sleep"};
+        "Sleep",                "GetCommandLineArgsW"};
     // clang-format on
     return names[static_cast<int>(op)];
 }
@@ -303,6 +303,11 @@ BOOL SetDefaultDllDirectories(DWORD flags) {
     if (auto r = Injected([&] { return Call{Op::SetDefaultDllDirectories, {}, {}, flags}; }))
         return *r != 0;
     return backend::SetDefaultDllDirectories(flags);
+}
+
+void GetCommandLineArgsW(std::vector<std::u16string>& args) {
+    if (auto r = Injected([&] { return Call{Op::GetCommandLineArgsW}; }); r && *r == 0) return;
+    backend::GetCommandLineArgsW(args);
 }
 
 BOOL Sleep(DWORD milliseconds) {

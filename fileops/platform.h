@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <fstream>
 #include <ios>
+#include <string>
+#include <vector>
 
 namespace vx::win {
 

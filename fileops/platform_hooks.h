@@ -42,6 +42,7 @@ enum class Op {
     GetSystemTime,
     SetDefaultDllDirectories,
     Sleep,
+    GetCommandLineArgsW,
 };
 
 const char* OpName(Op op);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <knownfolders.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
@@ -158,6 +159,14 @@ void GetSystemTime(SystemTime* time) {
     time->minute = st.wMinute;
     time->second = st.wSecond;
     time->milliseconds = st.wMilliseconds;
+}
+
+void GetCommandLineArgsW(std::vector<std::u16string>& args) {
+    int n = 0;
+    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &n);
+    if (!argv) return;
+    for (int i = 0; i < n; ++i) args.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
+    ::LocalFree(argv);
 }
 
 BOOL Sleep(DWORD milliseconds) {

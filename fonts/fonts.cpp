@@ -34,14 +34,15 @@ bool RegisterFontFile(VXPluginContext* context, WideString path, std::int32_t sc
     return false;
 }
 
-void UnregisterFontFile(VXPluginContext* context, WideString path) {
-    if (!IsExistingFile(path)) return;
+bool UnregisterFontFile(VXPluginContext* context, WideString path) {
+    if (!IsExistingFile(path)) return false;
     const win::DWORD flags = FlagsFor(context->params.fontRegistrationMode);
-    if (!win::RemoveFontResourceExW(path.c_str(), flags)) return;
+    if (!win::RemoveFontResourceExW(path.c_str(), flags)) return false;
     for (int calls = 1; calls < kMaxFontRemovals && win::RemoveFontResourceExW(path.c_str(), flags);
          ++calls) {
     }
     FontsChanged(context);
+    return true;
 }
 
 void BroadcastFontChange() {

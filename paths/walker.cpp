@@ -19,14 +19,23 @@ struct SearchCloser {
     }
 };
 
+void Skipped(const WideString& folder, const char16_t* name, const char* why) {
+    if (g_walkObserver) g_walkObserver(folder, name, why);
+}
+
 }  // namespace
+
+WalkObserver g_walkObserver = nullptr;
 
 void WalkDirectory(WideString folder, EntryCallback callback, void* context) {
     // An empty folder must never become "*", the process's current folder.
     if (folder.empty()) return;
     // A junction or link leads elsewhere: whatever lies there is not the
     // plugin's to empty.
-    if (IsLink(folder)) return;
+    if (IsLink(folder)) {
+        Skipped(folder, nullptr, "not walked: a link (its contents lie elsewhere)");
+        return;
+    }
 
     // The shell sets the limits of every join; the paths used are the exact
     // joins, so that no entry's name can lead outside the folder.
@@ -42,21 +51,36 @@ void WalkDirectory(WideString folder, EntryCallback callback, void* context) {
     win::FindHandle search = closer.search;
     if (search) {
         do {
-            if (entry.attributes & win::kAttrDirectory) continue;
+            if (entry.attributes & win::kAttrDirectory) {
+                if (g_walkObserver && std::u16string_view(entry.fileName) != u"." &&
+                    std::u16string_view(entry.fileName) != u"..")
+                    Skipped(folder, entry.fileName, "left: a subfolder (walks never go down)");
+                continue;
+            }
             // A name the file-system calls would read as another one stays
             // untouched rather than stand for that other file.
-            if (!NamesItselfExactly(entry.fileName)) continue;
+            if (!NamesItselfExactly(entry.fileName)) {
+                Skipped(folder, entry.fileName, "left: a name Win32 cannot address exactly");
+                continue;
+            }
             char16_t full[win::kMaxPath] = {};
             WideString path = ExactJoin(folder, entry.fileName);
             if (!win::PathCombineW(full, folder.c_str(), entry.fileName) || path.empty()) {
                 ReportLastError("PathCombine failed");
+                Skipped(folder, entry.fileName, "left: path too long");
                 continue;
             }
             if (!callback(context, std::move(path))) break;
         } while (win::FindNextFileW(search, &entry));
     }
 
-    if (win::GetLastError() != win::kErrorNoMoreFiles) ReportFailure("error walking dir");
+    const win::DWORD error = win::GetLastError();
+    if (error != win::kErrorNoMoreFiles) ReportFailure("error walking dir");
+    if (!search && g_walkObserver)
+        Skipped(folder, nullptr,
+                error == win::kErrorFileNotFound || error == win::kErrorPathNotFound
+                    ? "not walked: missing"
+                    : "not walked: it cannot be listed");
 }
 
 }  // namespace vx

@@ -11,4 +11,10 @@ using EntryCallback = bool (*)(void* context, WideString path);
 
 void WalkDirectory(WideString folder, EntryCallback callback, void* context);
 
+// What a walk leaves without handing it on: a folder it does not walk (name
+// null), or an entry of the folder. Only a diagnostic log sets one; without
+// it a walk makes no call more.
+using WalkObserver = void (*)(const WideString& folder, const char16_t* name, const char* why);
+extern WalkObserver g_walkObserver;
+
 }  // namespace vx

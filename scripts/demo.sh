@@ -24,11 +24,15 @@ show() {  # show TITLE PROFILE FONTS-BEFORE FONT-COUNT-COMMAND BROADCASTS-COMMAN
     set +e; "$@" --mode=update; local rc=$?; set -e
     listing "$profile" > "$work/update"
     echo "  uninstall --mode=update: exit $rc, $(cmp -s "$work/before" "$work/update" && echo 'nothing changed' || echo 'SOMETHING CHANGED')"
-    set +e; "$@"; rc=$?; set -e
-    echo "  uninstall: exit $rc; what became of each file:"
+    set +e; "$@" "--log=$log_win"; rc=$?; set -e
+    echo "  uninstall --log=$log_win: exit $rc; what became of each file:"
     listing "$profile" > "$work/after"
     python3 scripts/demo_report.py "$work/before" "$work/after"
     echo "  fonts of the sample in the font table: $fonts_before before, $(eval "$count") after; font-change broadcasts: $(eval "$broadcasts")"
+    echo "  the log's first lines and its last:"
+    tr -d '\r' < "$log_host" | sed '1s/^\xEF\xBB\xBF//' | head -n 12 | sed 's/^/    /'
+    echo "    ..."
+    tr -d '\r' < "$log_host" | tail -n 1 | sed 's/^/    /'
 }
 
 cmake --preset native >/dev/null && cmake --build --preset native >/dev/null
@@ -39,6 +43,7 @@ mkdir -p "$home/AppData/Roaming" "$home/AppData/Local"
 export VXEMU_FONT_TABLE=$work/fonttable VXEMU_BROADCAST_LOG=$work/broadcasts
 HOME=$home build/native/make_sample_profile
 fonts=$(grep -c . "$VXEMU_FONT_TABLE" || true); : > "$VXEMU_BROADCAST_LOG"
+log_host=$work/uninstall.log log_win="C:${work//\//\\}\\uninstall.log"
 HOME=$home show "native build, emulated Windows" "$home" "$fonts" \
     'grep -c . "$VXEMU_FONT_TABLE" || true' \
     'echo "$(grep -c . "$VXEMU_BROADCAST_LOG" || true) (one per font folder that lost a font)"' build/native/uninstall
@@ -60,6 +65,7 @@ export VX_WINE_MODE=$mode WINEPREFIX=$work/wineprefix WINEDEBUG=-all
 wine=cmake/wine-run.sh
 "$wine" wineboot -i >/dev/null 2>&1; wineserver -w
 profile="$WINEPREFIX/drive_c/users/$(id -un)"
+log_host=$WINEPREFIX/drive_c/uninstall.log log_win='C:\uninstall.log'
 "$wine" $build/make_sample_profile.exe /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 fonts=$("$wine" $build/make_sample_profile.exe --count-registered | tr -d '\r')
 # Under Wine a count after the run says nothing: every new process gets the

@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     name.erase(0, std::min(name.find_first_not_of(u'\\'), name.size()));
     std::u16string bare = name;
     if (!bare.empty() && bare.back() == u'\\') bare.pop_back();
-    const bool oneName = bare != u"." && bare != u".." &&
-                         bare.find_first_of(u"\\/") == std::u16string::npos;
+    const bool oneName =
+        bare != u"." && bare != u".." && bare.find_first_of(u"\\/") == std::u16string::npos;
 
     const std::u16string joined = vx::ExactJoin(folder, part.c_str());
     Require(joined.size() < vx::win::kMaxPath);

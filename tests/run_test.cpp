@@ -6,6 +6,7 @@
 #include "paths/text.h"
 #include "tests/test_support.h"
 #include "uninstall/run.h"
+#include "uninstall/run_log.h"
 
 namespace vx::test {
 namespace {
@@ -23,6 +24,20 @@ TEST(Arguments, OnlyTheExactFlagAfterTheProgramName) {
                              "--mode=", "update", "--mode", "=update", ""})
         EXPECT_FALSE(Flag({near})) << near;
     EXPECT_FALSE(Flag({"--mode", "=update"}));
+}
+
+TEST(Arguments, TheLastLogArgumentWinsAndIsCaseSensitive) {
+    const struct {
+        std::vector<std::u16string> args;
+        const char16_t* path;
+    } cases[] = {
+        {{u"--log=C:\\a.log"}, u""},  // the program's name never counts
+        {{u"uninstall", u"--log=C:\\a.log", u"x", u"--log=C:\\\u00e9\U0001F600.log"},
+         u"C:\\\u00e9\U0001F600.log"},
+        {{u"uninstall", u"--LOG=C:\\a.log", u"-log=C:\\b", u"--log"}, u""},
+        {{u"uninstall", u"--log=C:\\a.log", u"--log="}, u""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RunLog::PathFromArguments(c.args), c.path);
 }
 
 TEST(KnownFolderLocations, SuffixesAndFailures) {

@@ -1,13 +1,16 @@
 #include "uninstall/cleanup.h"
 
+#include <string>
 #include <utility>
 
 #include "context/plugin_context.h"
 #include "fileops/fileops.h"
+#include "fileops/platform.h"
 #include "fonts/fonts.h"
 #include "paths/exact_path.h"
 #include "paths/file_names.h"
 #include "paths/walker.h"
+#include "uninstall/run_log.h"
 
 namespace vx {
 namespace {
@@ -24,7 +27,58 @@ void CleanFontFolderIfSet(VXPluginContext* context, const WideString& folder) {
 // link's target, which is not the plugin's to empty. (The walker itself
 // refuses a folder that is a link; the folders above the plugin folders are
 // the user's to place where they like.)
-bool IsLinkedSet(const WideString& pluginFolder) { return IsLink(pluginFolder); }
+bool IsLinkedSet(const WideString& pluginFolder) {
+    if (!IsLink(pluginFolder)) return false;
+    if (RunLog* log = ActiveLog())
+        log->Folder(pluginFolder,
+                    "not walked, nor its letter and c folders: the plugin folder is a link");
+    return true;
+}
+
+bool IsReadOnly(const WideString& path) {
+    const win::DWORD a = win::GetFileAttributesW(path.c_str());
+    return a != win::kInvalidFileAttributes && (a & win::kAttrReadOnly);
+}
+
+std::string Code() { return std::to_string(static_cast<std::int32_t>(win::GetLastError())); }
+
+// A delete as a walk makes it, told to the log; in its dry run, foretold.
+void LoggedDelete(RunLog* log, WideString path) {
+    if (log->dryRun()) {
+        log->File(path, IsReadOnly(path) ? "would be left: read-only, Windows refuses its delete"
+                                         : "would be removed");
+        return;
+    }
+    if (TryDeleteFile(path)) {
+        log->File(path, "removed");
+        return;
+    }
+    log->File(path, IsExistingFile(path) ? "left: delete refused, code=" + Code()
+                                         : "left: gone before it could be deleted");
+}
+
+void LoggedFont(RunLog* log, VXPluginContext* context, WideString path) {
+    if (log->dryRun()) {
+        log->File(path, IsReadOnly(path) ? "would be moved aside if Windows refuses the delete "
+                                           "(out of the font table first)"
+                                         : "would be removed (out of the font table first)");
+        return;
+    }
+    const bool letGo = UnregisterFontFile(context, path);
+    log->Line(std::string("font ") + WideToUtf8(path) +
+              (letGo ? ": the font table let go of it" : ": not in the font table"));
+    WideString movedTo;
+    if (DeleteFileOrRename(path, &movedTo)) {
+        if (movedTo.empty()) {
+            log->File(path, "removed");
+        } else {
+            log->File(path,
+                      "moved aside as " + WideToUtf8(movedTo.substr(movedTo.rfind(u'\\') + 1)));
+        }
+        return;
+    }
+    log->File(path, "left: delete and move refused, code=" + Code());
+}
 
 bool InLinkedSet(const WideString& folder, const WideString& roaming, const WideString& local) {
     const WideString parent = ExactParent(folder);
@@ -40,13 +94,17 @@ FontChangeBatch::FontChangeBatch(VXPluginContext* context) : context_(context) {
 }
 
 FontChangeBatch::~FontChangeBatch() {
-    if (context_->fontChangePending) BroadcastFontChange();
+    if (context_->fontChangePending) {
+        BroadcastFontChange();
+        if (RunLog* log = ActiveLog()) ++log->broadcasts;
+    }
     context_->fontBatchActive = false;
 }
 
 void CleanPluginFolders(VXPluginContext* context, WideString roamingFolder, WideString localFolder,
                         WideString thirdFolder, WideString fourthFolder, bool updateMode) {
-    if (updateMode) return;
+    // With a log, update mode walks to tell what a full run would do.
+    if (updateMode && !(ActiveLog() && ActiveLog()->dryRun())) return;
     if (!IsEmptyText(roamingFolder) && !IsLinkedSet(roamingFolder)) {
         CleanFontFolderIfSet(context, context->roamingRDir);
         CleanFontFolderIfSet(context, context->roamingFourthDir);
@@ -70,6 +128,22 @@ void CleanFontFolder(VXPluginContext* context, WideString folder) {
 
 bool FontEntryCallback(void* context, WideString path) {
     auto* ctx = static_cast<VXPluginContext*>(context);
+    if (RunLog* log = ActiveLog()) {
+        log->current = path;
+        if (log->IsLogFile(path)) {
+            log->File(path, "left: the log itself");
+            return true;
+        }
+        switch (ClassifyPluginFile(path)) {
+            case PluginFileKind::Font: LoggedFont(log, ctx, std::move(path)); break;
+            case PluginFileKind::Temporary: LoggedDelete(log, std::move(path)); break;
+            case PluginFileKind::Other:
+                log->File(path, "left: another kind of file in a font folder");
+                break;
+        }
+        log->current.clear();
+        return true;
+    }
     switch (ClassifyPluginFile(path)) {
         case PluginFileKind::Font:
             // The file goes whether or not the font table let go of it.
@@ -83,6 +157,15 @@ bool FontEntryCallback(void* context, WideString path) {
 }
 
 bool DeleteEntryCallback(void*, WideString path) {
+    if (RunLog* log = ActiveLog()) {
+        log->current = path;
+        if (log->IsLogFile(path))
+            log->File(path, "left: the log itself");
+        else
+            LoggedDelete(log, std::move(path));
+        log->current.clear();
+        return true;
+    }
     TryDeleteFile(std::move(path));
     return true;
 }

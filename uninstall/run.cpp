@@ -2,18 +2,43 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "context/environment.h"
 #include "context/params.h"
 #include "context/plugin_context.h"
 #include "fileops/fileops.h"
 #include "fileops/platform.h"
 #include "paths/known_folders.h"
 #include "uninstall/cleanup.h"
+#include "uninstall/run_log.h"
 
 namespace vx {
 namespace {
 
 void NoCallback() {}
+
+// The narrow arguments say whether there is a log at all, so that a run
+// without one makes not one call more; its path comes from the wide command
+// line, where any character survives.
+bool AsksForLog(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i)
+        if (argv[i] && std::strncmp(argv[i], "--log=", 6) == 0) return true;
+    return false;
+}
+
+void LogHeader(RunLog& log, const VXPluginContext& context, bool updateMode,
+               const std::vector<std::pair<const char*, WideString>>& folders) {
+    log.Line("uninstall " VX_VERSION ", started " + UtcTimestampText() + " UTC, mode " +
+             (updateMode ? "update (nothing is changed; each line tells what a full run "
+                           "would do)"
+                         : "full"));
+    log.Line("Windows " + context.osVersion + ", locale " + context.localeName);
+    for (const auto& [name, folder] : folders)
+        log.Line(std::string(name) + ": " + (folder.empty() ? "unresolved" : WideToUtf8(folder)));
+}
 
 }  // namespace
 
@@ -36,6 +61,15 @@ int RunUninstall(int argc, const char* const* argv) {
     const WideString localCFolder = LocalPluginCDir();
     const bool updateMode = HasUpdateFlag(argc, argv);
 
+    RunLog log;
+    bool logging = false;
+    if (AsksForLog(argc, argv)) {
+        std::vector<std::u16string> args;
+        win::GetCommandLineArgsW(args);
+        logging = log.Open(RunLog::PathFromArguments(args), updateMode);
+        if (logging) SetActiveLog(&log);
+    }
+
     int status = 0;
     std::unique_ptr<VXPluginContext> context;
     try {
@@ -50,6 +84,13 @@ int RunUninstall(int argc, const char* const* argv) {
         context->DeriveRoamingDirs();
         context->localPluginDir = localFolder;
         context->DeriveLocalDirs();
+        if (logging)
+            LogHeader(log, *context, updateMode,
+                      {{"roaming plugin folder", roamingFolder},
+                       {"roaming c folder", dataFolder},
+                       {"local plugin folder", localFolder},
+                       {"local c folder", localCFolder},
+                       {"cloud-files plugin folder", PluginDataDir(false)}});
 
         CleanPluginFolders(context.get(), roamingFolder, localFolder, dataFolder, localCFolder,
                            updateMode);
@@ -61,6 +102,15 @@ int RunUninstall(int argc, const char* const* argv) {
         status = 1;
     }
     context.reset();
+    if (logging) {
+        log.Line("summary: " + std::to_string(log.removed) +
+                 (updateMode ? " would be removed, " : " removed, ") + std::to_string(log.moved) +
+                 (updateMode ? " would be moved aside, " : " moved aside, ") +
+                 std::to_string(log.left) + " left, " + std::to_string(log.notWalked) +
+                 " folders not walked; " + std::to_string(log.broadcasts) +
+                 " font-change broadcasts; exit status " + std::to_string(status));
+        SetActiveLog(nullptr);
+    }
     return status;
 }
 

@@ -3,6 +3,7 @@
 // order to narrow.
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -86,6 +87,23 @@ void GetSystemTime(SystemTime* time) {
 
 // The host has no DLL search order to narrow.
 BOOL SetDefaultDllDirectories(DWORD) { return 1; }
+
+// The host's arguments are bytes; read as UTF-8, they are what Windows would
+// hand out of its wide command line.
+void GetCommandLineArgsW(std::vector<std::u16string>& args) {
+    std::FILE* f = std::fopen("/proc/self/cmdline", "rb");
+    if (!f) return;
+    std::string arg;
+    for (int c = std::fgetc(f); c != EOF; c = std::fgetc(f)) {
+        if (c) {
+            arg += static_cast<char>(c);
+            continue;
+        }
+        args.push_back(FromUtf8(arg.data(), arg.size()));
+        arg.clear();
+    }
+    std::fclose(f);
+}
 
 BOOL Sleep(DWORD milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));

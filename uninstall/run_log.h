@@ -1,0 +1,52 @@
+// The opt-in diagnostic log (--log=PATH): one UTF-8 line for each thing the
+// run meets and what became of it, for support and administrators. Without
+// the argument there is none, and the run makes not one call more.
+#pragma once
+
+#include <fstream>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "paths/text.h"
+
+namespace vx {
+
+class RunLog {
+public:
+    // The last "--log=PATH" among the wide arguments (the program's name
+    // aside); empty when there is none.
+    static WideString PathFromArguments(const std::vector<std::u16string>& args);
+
+    // Appends to the file, after a separator line when it holds something
+    // already; false (and no log) when it cannot be opened, or when PATH is
+    // not a full path of a file (a device name such as NUL or CON is none).
+    bool Open(const WideString& path, bool dryRun);
+
+    // One event a line; once a write fails, the rest are dropped.
+    void Line(const std::string& text);
+    void File(const WideString& path, const std::string& fate);
+    void Folder(const WideString& folder, const std::string& why);
+    // Whether the file is the log itself, which the walks leave alone.
+    bool IsLogFile(const WideString& path) const;
+
+    const bool& dryRun() const { return dryRun_; }
+    WideString current;  // the file in hand, for the failure reports
+    int removed = 0, moved = 0, left = 0, notWalked = 0, broadcasts = 0;
+
+private:
+    std::fstream stream_;
+    WideString path_;
+    bool dryRun_ = false;
+    bool failed_ = false;
+    // The walks meet some files twice (the run walks its sets twice): each
+    // is told of once.
+    std::unordered_set<std::u16string> told_;
+};
+
+// The run's log, or null without --log=.
+RunLog* ActiveLog();
+// Installs it for the walks and the failure reports (null ends that).
+void SetActiveLog(RunLog* log);
+
+}  // namespace vx
