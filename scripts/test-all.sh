@@ -28,7 +28,7 @@ ctest --preset native
 cmake --preset native-asan >/dev/null
 cmake --build --preset native-asan
 ctest --preset native-asan
-scripts/fuzz.sh "${VX_FUZZ_SECONDS:-30}"
+scripts/fuzz.sh "${VX_FUZZ_SECONDS:-20}"
 t4=$(stamp)
 
 # The x86-64 build is built everywhere, so that it cannot rot where its
