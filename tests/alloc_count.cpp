@@ -38,6 +38,8 @@ int main(int argc, char** argv) {
     const int n = std::atoi(argv[2]);
     vx::EnsureFolder(folder, false);
     vx::VXPluginContext context{vx::VXContextParams{}};
+    // What an earlier, cut-short run left would count as this run's files.
+    vx::WalkDirectory(folder, vx::DeleteEntryCallback, &context);
     for (const char* kind : {"font", "other"}) {
         const bool fonts = kind[0] == 'f';
         for (int i = 0; i < n; ++i) {
