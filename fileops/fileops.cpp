@@ -35,9 +35,9 @@ bool WithRetries(RetryBudget& budget, const WideString& path, ReadOnlyRefuses re
         if (wait > budget.leftMs || wait > g_runRetryLeftMs) return false;
         // A read-only file refuses its delete for good.
         if (error == win::kErrorAccessDenied && readOnly == ReadOnlyRefuses::Yes) {
-            const win::DWORD a = win::GetFileAttributesW(path.c_str());
+            const bool refusesForGood = IsReadOnly(path);
             win::SetLastError(error);
-            if (a != win::kInvalidFileAttributes && (a & win::kAttrReadOnly)) return false;
+            if (refusesForGood) return false;
         }
         if (!win::Sleep(wait)) {
             win::SetLastError(error);
@@ -126,11 +126,10 @@ bool IsDirectory(WideString path) {
     return a != win::kInvalidFileAttributes && (a & win::kAttrDirectory);
 }
 
-bool IsLinkReparse(win::DWORD attributes, win::DWORD tag) {
-    if (attributes == win::kInvalidFileAttributes || !(attributes & win::kAttrReparsePoint))
-        return false;
-    // Wine 8 shows a Linux link to a folder with the attribute and tag 0.
-    return tag == 0 || (tag & win::kReparseTagNameSurrogate);
+bool IsReadOnly(WideString path) {
+    if (IsEmptyText(path)) return false;
+    const win::DWORD a = win::GetFileAttributesW(path.c_str());
+    return a != win::kInvalidFileAttributes && (a & win::kAttrReadOnly);
 }
 
 bool IsLink(WideString path) {
@@ -145,7 +144,8 @@ bool IsLink(WideString path) {
     win::FindHandle search = win::FindFirstFileW(path.c_str(), &entry);
     if (!search) return true;
     win::FindClose(search);
-    return IsLinkReparse(a, entry.reparseTag);
+    // Wine 8 shows a Linux link to a folder with the attribute and tag 0.
+    return entry.reparseTag == 0 || (entry.reparseTag & win::kReparseTagNameSurrogate);
 }
 
 bool MoveFileReplacing(WideString destination, WideString source) {

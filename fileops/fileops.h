@@ -5,7 +5,6 @@
 
 #include <fstream>
 
-#include "fileops/platform.h"
 #include "paths/text.h"
 
 namespace vx {
@@ -21,12 +20,14 @@ void ResetRetryBudget();
 // Something exists there and it is not a folder.
 bool IsExistingFile(WideString path);
 bool IsDirectory(WideString path);
+// It exists and carries the read-only attribute, so Windows refuses to
+// delete or write it.
+bool IsReadOnly(WideString path);
 // A junction, symbolic link or other link: its contents lie elsewhere. A
 // reparse point is a link when its tag is a name surrogate, or when nothing
 // tells it apart from one (tag 0, or none to be read); any other tag (a
 // cloud-sync placeholder, a projected folder) is the folder itself.
 bool IsLink(WideString path);
-bool IsLinkReparse(win::DWORD attributes, win::DWORD tag);
 // Moves source over destination (replacing it, copying across volumes).
 bool MoveFileReplacing(WideString destination, WideString source);
 // Binary, no newline translation; for writing the file is created or emptied.

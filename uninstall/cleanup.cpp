@@ -35,11 +35,6 @@ bool IsLinkedSet(const WideString& pluginFolder) {
     return true;
 }
 
-bool IsReadOnly(const WideString& path) {
-    const win::DWORD a = win::GetFileAttributesW(path.c_str());
-    return a != win::kInvalidFileAttributes && (a & win::kAttrReadOnly);
-}
-
 std::string Code() { return std::to_string(static_cast<std::int32_t>(win::GetLastError())); }
 
 // A delete as a walk makes it, told to the log; in its dry run, foretold.
@@ -78,6 +73,17 @@ void LoggedFont(RunLog* log, VXPluginContext* context, WideString path) {
         return;
     }
     log->File(path, "left: delete and move refused, code=" + Code());
+}
+
+// With a log, each entry a walk hands on is told of; the log itself is kept.
+template <class Act>
+void LoggedEntry(RunLog* log, WideString path, Act act) {
+    log->current = path;
+    if (log->IsLogFile(path))
+        log->File(path, "left: the log itself");
+    else
+        act(std::move(path));
+    log->current.clear();
 }
 
 bool InLinkedSet(const WideString& folder, const WideString& roaming, const WideString& local) {
@@ -129,19 +135,15 @@ void CleanFontFolder(VXPluginContext* context, WideString folder) {
 bool FontEntryCallback(void* context, WideString path) {
     auto* ctx = static_cast<VXPluginContext*>(context);
     if (RunLog* log = ActiveLog()) {
-        log->current = path;
-        if (log->IsLogFile(path)) {
-            log->File(path, "left: the log itself");
-            return true;
-        }
-        switch (ClassifyPluginFile(path)) {
-            case PluginFileKind::Font: LoggedFont(log, ctx, std::move(path)); break;
-            case PluginFileKind::Temporary: LoggedDelete(log, std::move(path)); break;
-            case PluginFileKind::Other:
-                log->File(path, "left: another kind of file in a font folder");
-                break;
-        }
-        log->current.clear();
+        LoggedEntry(log, std::move(path), [&](WideString p) {
+            switch (ClassifyPluginFile(p)) {
+                case PluginFileKind::Font: LoggedFont(log, ctx, std::move(p)); break;
+                case PluginFileKind::Temporary: LoggedDelete(log, std::move(p)); break;
+                case PluginFileKind::Other:
+                    log->File(p, "left: another kind of file in a font folder");
+                    break;
+            }
+        });
         return true;
     }
     switch (ClassifyPluginFile(path)) {
@@ -158,12 +160,7 @@ bool FontEntryCallback(void* context, WideString path) {
 
 bool DeleteEntryCallback(void*, WideString path) {
     if (RunLog* log = ActiveLog()) {
-        log->current = path;
-        if (log->IsLogFile(path))
-            log->File(path, "left: the log itself");
-        else
-            LoggedDelete(log, std::move(path));
-        log->current.clear();
+        LoggedEntry(log, std::move(path), [log](WideString p) { LoggedDelete(log, std::move(p)); });
         return true;
     }
     TryDeleteFile(std::move(path));

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "fileops/failure.h"
+#include "fileops/fileops.h"
 #include "fileops/platform.h"
 #include "paths/exact_path.h"
 #include "paths/walker.h"
@@ -68,9 +69,7 @@ bool RunLog::Open(const WideString& path, bool dryRun) {
         return false;
     if (IsDeviceName(path.substr(path.rfind(u'\\') + 1))) return false;
     // Windows refuses to write a read-only file; Wine lets root do it.
-    const win::DWORD a = win::GetFileAttributesW(path.c_str());
-    if (a != win::kInvalidFileAttributes && (a & (win::kAttrReadOnly | win::kAttrDirectory)))
-        return false;
+    if (IsReadOnly(path) || IsDirectory(path)) return false;
     win::OpenFileStreamW(stream_, path.c_str(), std::ios::out | std::ios::app | std::ios::binary);
     if (!stream_.is_open() || !stream_.good()) return false;
     path_ = path;
