@@ -28,7 +28,7 @@ native() { [ "$mode" = native ]; }
 failures=0 checks=0
 check() {  # check NAME COMMAND...
     checks=$((checks + 1))
-    if "${@:2}"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi
+    if "${@:2}"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); return 1; fi
 }
 
 # A check of what only the emulation records (its font table and broadcast

@@ -99,7 +99,8 @@ else
         "$wine" reg add "$key" /v "$value" /t REG_EXPAND_SZ /d "$data" /f >/dev/null 2>&1
         run
         "$wine" reg add "$key" /v "$value" /t REG_EXPAND_SZ /d "$old" /f >/dev/null 2>&1
-        check "$value = '$data': nothing changes anywhere" test "$status:$output:$(snapshot)" = "0::$before"
+        check "$value = '$data': nothing changes anywhere" test "$status:$output:$(snapshot)" = "0::$before" ||
+            echo "status $status, printed: ${output:0:600}"
         diff <(echo "$before") <(snapshot) | head -5
         rm -rf "$cwd" "$unc" "$HOME/AppData/Roaming/Orvane" "$WINEPREFIX/drive_c/Orvane"
     }

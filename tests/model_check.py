@@ -253,7 +253,9 @@ def main():
             for args, fate in ((["--mode=update"], {}), ([], predict(files, win_root))):
                 r = subprocess.run(run + args, env=env, capture_output=True, stdin=subprocess.DEVNULL)
                 if r.returncode != 0:
-                    diffs.append(f"{args}: exit {r.returncode}")
+                    # The program prints nothing: anything here is Wine's or the loader's.
+                    said = (r.stdout + r.stderr).decode(errors="replace").strip()[-600:]
+                    diffs.append(f"{args}: exit {r.returncode}" + (f"; printed: {said}" if said else ""))
                 diffs += [f"{args or 'full run'}: {d}" for d in check(before, snapshot(home), fate)]
                 if diffs:
                     break
