@@ -86,24 +86,19 @@ std::optional<Outcome> ScopedHooks::Enter(Call call) {
 }
 
 const char* OpName(Op op) {
-    // clang-format off
     static const char* const names[] = {
-        "SHGetKnownFolderPath", "CoTaskMemFree",       "PathCombineW",
-        "PathAppendW",          "PathRemoveFileSpecW", "PathFindExtensionW",
-        "PathFindFileNameW",    "FindFirstFileW",      "FindNextFileW",
-        "FindClose",            "GetFileAttributesW",  "SetFileAttributesW",
-        "DeleteFileW",          "GetTempFileNameW",    "MoveFileW",
-        "MoveFileExW",          "CreateDirectoryW",    "OpenFileStreamW",
-        "WideCharToMultiByte",  "MultiByteToWideChar", "AddFontResourceExW",
-        "RemoveFontResourceExW", "SendNotifyMessageW", "GetUserDefaultLocaleName",
-        "GetVersionExW",        "GetSystemTime",       "SetDefaultDllDirectories",
-        "Sleep",                "GetCommandLineArgsW"};
-    // clang-format on
+#define VX_PLATFORM_OP(result, name, params) #name,
+#define VX_PLATFORM_UNHOOKED(result, name, params)
+#include "fileops/platform_ops.inc"
+#undef VX_PLATFORM_UNHOOKED
+#undef VX_PLATFORM_OP
+    };
     return names[static_cast<int>(op)];
 }
 
 }  // namespace testing
 
+// Injected: stands in.
 HRESULT SHGetKnownFolderPath(KnownFolder id, DWORD flags, WCHAR** path) {
     if (auto r = Injected([&] {
             const auto folder = static_cast<std::uint64_t>(id);
@@ -115,11 +110,13 @@ HRESULT SHGetKnownFolderPath(KnownFolder id, DWORD flags, WCHAR** path) {
     return backend::SHGetKnownFolderPath(id, flags, path);
 }
 
+// Injected: recorded only.
 void CoTaskMemFree(void* p) {
     if (g_hooks) g_hooks->Enter({Op::CoTaskMemFree, {}, {}, p != nullptr});
     backend::CoTaskMemFree(p);
 }
 
+// Injected: fails on 0, else calls through.
 WCHAR* PathCombineW(WCHAR* dest, const WCHAR* dir, const WCHAR* file) {
     if (auto r = Injected([&] {
             return Call{Op::PathCombineW, Text(dir), Text(file)};
@@ -131,6 +128,7 @@ WCHAR* PathCombineW(WCHAR* dest, const WCHAR* dir, const WCHAR* file) {
     return backend::PathCombineW(dest, dir, file);
 }
 
+// Injected: fails on 0, else calls through.
 BOOL PathAppendW(WCHAR* path, const WCHAR* more) {
     if (auto r = Injected([&] {
             return Call{Op::PathAppendW, Text(path), Text(more)};
@@ -140,22 +138,27 @@ BOOL PathAppendW(WCHAR* path, const WCHAR* more) {
     return backend::PathAppendW(path, more);
 }
 
+// Injected: fails on 0, else calls through.
 BOOL PathRemoveFileSpecW(WCHAR* path) {
     if (auto r = Injected([&] { return Call{Op::PathRemoveFileSpecW, Text(path)}; }); r && *r == 0)
         return 0;
     return backend::PathRemoveFileSpecW(path);
 }
 
+// Injected: recorded only.
 const WCHAR* PathFindExtensionW(const WCHAR* path) {
     if (g_hooks) g_hooks->Enter({Op::PathFindExtensionW, Text(path)});
     return backend::PathFindExtensionW(path);
 }
 
+// Injected: recorded only.
 const WCHAR* PathFindFileNameW(const WCHAR* path) {
     if (g_hooks) g_hooks->Enter({Op::PathFindFileNameW, Text(path)});
     return backend::PathFindFileNameW(path);
 }
 
+// Injected: fails on 0, else calls through, and editFound may then change
+// the record the system filled.
 FindHandle FindFirstFileW(const WCHAR* pattern, FindData* data) {
     const auto r = InjectedOutcome([&] { return Call{Op::FindFirstFileW, Text(pattern)}; });
     if (r && r->result == 0) return nullptr;
@@ -164,33 +167,39 @@ FindHandle FindFirstFileW(const WCHAR* pattern, FindData* data) {
     return h;
 }
 
+// Injected: fails on 0, else calls through.
 BOOL FindNextFileW(FindHandle h, FindData* data) {
     if (auto r = Injected([&] { return Call{Op::FindNextFileW}; }); r && *r == 0) return 0;
     return backend::FindNextFileW(h, data);
 }
 
+// Injected: recorded only.
 BOOL FindClose(FindHandle h) {
     if (g_hooks) g_hooks->Enter({Op::FindClose, {}, {}, h != nullptr});
     return backend::FindClose(h);
 }
 
+// Injected: stands in.
 DWORD GetFileAttributesW(const WCHAR* path) {
     if (auto r = Injected([&] { return Call{Op::GetFileAttributesW, Text(path)}; }))
         return static_cast<DWORD>(*r == 0 ? kInvalidFileAttributes : *r);
     return backend::GetFileAttributesW(path);
 }
 
+// Injected: stands in.
 BOOL SetFileAttributesW(const WCHAR* path, DWORD attributes) {
     if (auto r = Injected([&] { return Call{Op::SetFileAttributesW, Text(path), {}, attributes}; }))
         return *r != 0;
     return backend::SetFileAttributesW(path, attributes);
 }
 
+// Injected: stands in.
 BOOL DeleteFileW(const WCHAR* path) {
     if (auto r = Injected([&] { return Call{Op::DeleteFileW, Text(path)}; })) return *r != 0;
     return backend::DeleteFileW(path);
 }
 
+// Injected: fails on 0, else calls through.
 UINT GetTempFileNameW(const WCHAR* dir, const WCHAR* prefix, UINT unique, WCHAR* out) {
     if (auto r = Injected([&] {
             return Call{Op::GetTempFileNameW, Text(dir), Text(prefix), unique};
@@ -200,26 +209,31 @@ UINT GetTempFileNameW(const WCHAR* dir, const WCHAR* prefix, UINT unique, WCHAR*
     return backend::GetTempFileNameW(dir, prefix, unique, out);
 }
 
+// Injected: stands in.
 BOOL MoveFileW(const WCHAR* from, const WCHAR* to) {
     if (auto r = Injected([&] { return Call{Op::MoveFileW, Text(from), Text(to)}; }))
         return *r != 0;
     return backend::MoveFileW(from, to);
 }
 
+// Injected: stands in.
 BOOL MoveFileExW(const WCHAR* from, const WCHAR* to, DWORD flags) {
     if (auto r = Injected([&] { return Call{Op::MoveFileExW, Text(from), Text(to), flags}; }))
         return *r != 0;
     return backend::MoveFileExW(from, to, flags);
 }
 
+// Injected: stands in.
 BOOL CreateDirectoryW(const WCHAR* path) {
     if (auto r = Injected([&] { return Call{Op::CreateDirectoryW, Text(path)}; })) return *r != 0;
     return backend::CreateDirectoryW(path);
 }
 
+// Not hooked: the thread's own state, which the hooks set themselves.
 DWORD GetLastError() { return backend::GetLastError(); }
 void SetLastError(DWORD code) { backend::SetLastError(code); }
 
+// Injected: fails on 0, else calls through.
 void OpenFileStreamW(std::fstream& stream, const WCHAR* path, std::ios::openmode mode) {
     if (auto r = Injected([&] {
             return Call{Op::OpenFileStreamW, Text(path), {}, static_cast<std::uint64_t>(mode)};
@@ -231,6 +245,7 @@ void OpenFileStreamW(std::fstream& stream, const WCHAR* path, std::ios::openmode
     backend::OpenFileStreamW(stream, path, mode);
 }
 
+// Injected: stands in.
 int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* src, int srcLen, char* dst,
                         int dstSize) {
     if (auto r = Injected([&] {
@@ -242,6 +257,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* src, int srcLen
     return backend::WideCharToMultiByte(codePage, flags, src, srcLen, dst, dstSize);
 }
 
+// Injected: stands in.
 int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen, WCHAR* dst,
                         int dstSize) {
     if (auto r = Injected([&] {
@@ -252,18 +268,21 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen,
     return backend::MultiByteToWideChar(codePage, flags, src, srcLen, dst, dstSize);
 }
 
+// Injected: stands in.
 int AddFontResourceExW(const WCHAR* path, DWORD flags) {
     if (auto r = Injected([&] { return Call{Op::AddFontResourceExW, Text(path), {}, flags}; }))
         return static_cast<int>(*r);
     return backend::AddFontResourceExW(path, flags);
 }
 
+// Injected: stands in.
 BOOL RemoveFontResourceExW(const WCHAR* path, DWORD flags) {
     if (auto r = Injected([&] { return Call{Op::RemoveFontResourceExW, Text(path), {}, flags}; }))
         return *r != 0;
     return backend::RemoveFontResourceExW(path, flags);
 }
 
+// Injected: stands in.
 BOOL SendNotifyMessageW(std::uintptr_t hwnd, UINT msg, std::uintptr_t wParam,
                         std::intptr_t lParam) {
     // The hwnd and message are what matter to the callers' contract; the two
@@ -278,6 +297,7 @@ BOOL SendNotifyMessageW(std::uintptr_t hwnd, UINT msg, std::uintptr_t wParam,
     return backend::SendNotifyMessageW(hwnd, msg, wParam, lParam);
 }
 
+// Injected: stands in.
 int GetUserDefaultLocaleName(WCHAR* name, int size) {
     if (auto r = Injected([&] {
             const auto area = static_cast<std::uint64_t>(size);
@@ -287,6 +307,7 @@ int GetUserDefaultLocaleName(WCHAR* name, int size) {
     return backend::GetUserDefaultLocaleName(name, size);
 }
 
+// Injected: stands in.
 BOOL GetVersionExW(OsVersionInfo* info) {
     if (auto r = Injected(
             [&] { return Call{Op::GetVersionExW, {}, {}, info ? info->size : 0, 0, info}; }))
@@ -294,22 +315,26 @@ BOOL GetVersionExW(OsVersionInfo* info) {
     return backend::GetVersionExW(info);
 }
 
+// Injected: stands in.
 void GetSystemTime(SystemTime* time) {
     if (Injected([&] { return Call{Op::GetSystemTime, {}, {}, 0, 0, time}; })) return;
     backend::GetSystemTime(time);
 }
 
+// Injected: stands in.
 BOOL SetDefaultDllDirectories(DWORD flags) {
     if (auto r = Injected([&] { return Call{Op::SetDefaultDllDirectories, {}, {}, flags}; }))
         return *r != 0;
     return backend::SetDefaultDllDirectories(flags);
 }
 
+// Injected: fails on 0, else calls through.
 void GetCommandLineArgsW(std::vector<std::u16string>& args) {
     if (auto r = Injected([&] { return Call{Op::GetCommandLineArgsW}; }); r && *r == 0) return;
     backend::GetCommandLineArgsW(args);
 }
 
+// Injected: stands in, and under the hooks it always does.
 BOOL Sleep(DWORD milliseconds) {
     // Tests stay quick and their calls as they were: under the hooks no wait
     // is made, and so nothing is retried, unless a test injects a result

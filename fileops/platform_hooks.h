@@ -13,36 +13,13 @@
 
 namespace vx::win::testing {
 
+// One code for each operation the hooks see, in the table's order.
 enum class Op {
-    SHGetKnownFolderPath,
-    CoTaskMemFree,
-    PathCombineW,
-    PathAppendW,
-    PathRemoveFileSpecW,
-    PathFindExtensionW,
-    PathFindFileNameW,
-    FindFirstFileW,
-    FindNextFileW,
-    FindClose,
-    GetFileAttributesW,
-    SetFileAttributesW,
-    DeleteFileW,
-    GetTempFileNameW,
-    MoveFileW,
-    MoveFileExW,
-    CreateDirectoryW,
-    OpenFileStreamW,
-    WideCharToMultiByte,
-    MultiByteToWideChar,
-    AddFontResourceExW,
-    RemoveFontResourceExW,
-    SendNotifyMessageW,
-    GetUserDefaultLocaleName,
-    GetVersionExW,
-    GetSystemTime,
-    SetDefaultDllDirectories,
-    Sleep,
-    GetCommandLineArgsW,
+#define VX_PLATFORM_OP(result, name, params) name,
+#define VX_PLATFORM_UNHOOKED(result, name, params)
+#include "fileops/platform_ops.inc"
+#undef VX_PLATFORM_UNHOOKED
+#undef VX_PLATFORM_OP
 };
 
 const char* OpName(Op op);
@@ -56,7 +33,19 @@ struct Call {
     void* out = nullptr;  // the caller's output record, for injectors that fill it
 };
 
-// What an injector makes a call do instead of reaching the system.
+// What an injector makes a call do. Each operation takes it in one of three
+// ways, and its hook in platform.cpp says which:
+// - stands in: the call never reaches the system, and the result (with the
+//   last error) is all the caller gets, as for DeleteFileW or MoveFileExW.
+//   Where the caller also reads a record back (GetVersionExW and the like),
+//   the injector fills it through Call::out.
+// - fails on 0, else calls through: PathCombineW, FindFirstFileW,
+//   GetTempFileNameW and the others that write a path, a find record or the
+//   arguments into the caller's area. No injector could make up what the
+//   caller reads next, so a result other than 0 lets the system do it.
+// - recorded only: the calls that cannot fail (the name and extension
+//   lookups) or that release what the system handed out (FindClose,
+//   CoTaskMemFree), which must happen for real or the test leaks it.
 struct Outcome {
     std::int64_t result = 0;  // 0 is failure for every operation
     DWORD error = 0;          // left as the last-error code
