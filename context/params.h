@@ -1,5 +1,8 @@
 // The values a plugin context is built from. Only fontRegistrationMode has an
 // effect; the rest is carried along for the plugin's other components.
+// The numbered texts and values, and the callback, are the record's shape as
+// those components fill it; the uninstaller sets the four first texts to ""
+// and the callback to one that does nothing, and reads none of them.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,14 @@
 // The one context of a run: the construction parameters, the plugin's
 // per-user folder layout, the font-batch flags and the facts about the
 // machine. Other code reads and writes its members directly.
+//
+// Its shape is not the uninstaller's own. The numbered fields (aux... here,
+// text... and value... in the params), the entitlement files, the download
+// context and the u, w, t, x and p folders are the record as the plugin's
+// other programs share it, kept whole so that it stays one record. The
+// uninstaller uses only params.fontRegistrationMode, the two plugin folders
+// with their e and r folders (the "fourth" ones stay empty), the two
+// font-batch flags, and osVersion and localeName for the log's header.
 #pragma once
 
 #include <cstdint>

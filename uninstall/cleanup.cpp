@@ -107,6 +107,10 @@ FontChangeBatch::~FontChangeBatch() {
     context_->fontBatchActive = false;
 }
 
+// The run calls this twice (see RunUninstall): thirdFolder is the roaming c
+// folder, then the cloud-files plugin folder; fourthFolder is the local c
+// folder both times. Each is emptied like the plugin folders, unless it lies
+// in a set that is a link.
 void CleanPluginFolders(VXPluginContext* context, WideString roamingFolder, WideString localFolder,
                         WideString thirdFolder, WideString fourthFolder, bool updateMode) {
     // With a log, update mode walks to tell what a full run would do.

@@ -92,6 +92,11 @@ int RunUninstall(int argc, const char* const* argv) {
                        {"local c folder", localCFolder},
                        {"cloud-files plugin folder", PluginDataDir(false)}});
 
+        // The cleanup takes one plugin-data folder besides the two sets, so
+        // the run makes two passes: the third folder is the roaming c folder
+        // in the first and the cloud-files plugin folder in the second; the
+        // fourth is the local c folder in both. The second pass meets in the
+        // sets only what the first left, which so gets a second try.
         CleanPluginFolders(context.get(), roamingFolder, localFolder, dataFolder, localCFolder,
                            updateMode);
         dataFolder = PluginDataDir(false);
