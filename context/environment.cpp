@@ -1,3 +1,5 @@
+// The machine's version and locale, and the clock's UTC time, as narrow
+// text for the context and the log.
 #include "context/environment.h"
 
 #include <iomanip>

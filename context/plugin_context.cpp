@@ -1,3 +1,5 @@
+// The plugin context: its construction and the derivation of the plugin's
+// folder layout from the two plugin folders.
 #include "context/plugin_context.h"
 
 #include "context/environment.h"

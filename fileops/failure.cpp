@@ -1,3 +1,4 @@
+// The failure sink and the texts of its reports.
 #include "fileops/failure.h"
 
 #include <sstream>

@@ -1,3 +1,5 @@
+// File and folder operations over the doorway: deletes with bounded
+// retries, the move aside under a temporary name, folders and attributes.
 #include "fileops/fileops.h"
 
 #include "fileops/failure.h"
@@ -14,11 +16,12 @@ namespace {
 // that a folder of files held for good cannot make the run hang.
 constexpr win::DWORD kRetryWaitsMs[] = {50, 100, 150, 200, 250, 250};
 constexpr win::DWORD kRunRetryMs = 3000;
+constexpr win::DWORD kFileRetryMs = 1000;
 win::DWORD g_runRetryLeftMs = kRunRetryMs;
 
 // What one file may still wait, across the calls made for it.
 struct RetryBudget {
-    win::DWORD leftMs = 1000;
+    win::DWORD leftMs = kFileRetryMs;
 };
 
 enum class ReadOnlyRefuses { No, Yes };
@@ -81,7 +84,7 @@ bool DeleteFileOrRename(WideString path, WideString* movedTo) {
     // Windows documents that GetTempFileName fails for a folder of more than
     // MAX_PATH - 14 characters; Wine does not check, and then writes a
     // garbled name, or past the area. The program never asks.
-    if (folder.size() > win::kMaxPath - 14) {
+    if (folder.size() > win::kMaxTempFolderLength) {
         win::SetLastError(win::kErrorBufferOverflow);
         ReportLastError("GetTempFileName failed");
         return false;

@@ -1,3 +1,5 @@
+// The doorway's calls as the program sees them: each asks the test hooks,
+// if any are installed, and then the build's backend.
 #include "fileops/platform.h"
 
 #include <memory>

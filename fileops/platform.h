@@ -19,6 +19,9 @@ using HRESULT = std::int32_t;
 using WCHAR = char16_t;
 
 constexpr DWORD kMaxPath = 260;  // MAX_PATH
+// The longest folder GetTempFileNameW is documented to take: the name it
+// adds ("delXXXX.tmp" and the separator) must still fit MAX_PATH.
+constexpr DWORD kMaxTempFolderLength = kMaxPath - 14;
 constexpr DWORD kInvalidFileAttributes = 0xFFFFFFFFu;
 constexpr DWORD kAttrReadOnly = 0x1;
 constexpr DWORD kAttrHidden = 0x2;
@@ -40,11 +43,16 @@ constexpr UINT kWmFontChange = 0x001D;
 constexpr UINT kCpUtf8 = 65001;
 constexpr int kLocaleNameMaxLength = 85;
 constexpr HRESULT kSOk = 0;
+// HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), the shell's answer for a known
+// folder that does not exist, and E_OUTOFMEMORY.
+constexpr HRESULT kHresultPathNotFound = static_cast<HRESULT>(0x80070003u);
+constexpr HRESULT kEOutOfMemory = static_cast<HRESULT>(0x8007000Eu);
 constexpr DWORD kLoadLibrarySearchSystem32 = 0x800;
 
 constexpr DWORD kErrorFileNotFound = 2;
 constexpr DWORD kErrorPathNotFound = 3;
 constexpr DWORD kErrorAccessDenied = 5;
+constexpr DWORD kErrorInvalidHandle = 6;
 constexpr DWORD kErrorNotEnoughMemory = 8;
 constexpr DWORD kErrorNoMoreFiles = 18;
 constexpr DWORD kErrorSharingViolation = 32;
@@ -79,6 +87,11 @@ struct OsVersionInfo {
     std::uint8_t productType = 0;
 };
 constexpr DWORD kOsVersionInfoExSize = 284;
+// sizeof(OSVERSIONINFOW), the record without the Ex fields, which
+// GetVersionExW takes too.
+constexpr DWORD kOsVersionInfoSize = 276;
+// dwPlatformId of every NT-based Windows (VER_PLATFORM_WIN32_NT).
+constexpr DWORD kVerPlatformWin32Nt = 2;
 constexpr std::uint8_t kVerNtWorkstation = 1;
 
 struct SystemTime {

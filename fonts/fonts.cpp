@@ -1,3 +1,5 @@
+// Font-table registration and removal, and the font-change broadcast,
+// held back while a batch is open.
 #include "fonts/fonts.h"
 
 #include "context/plugin_context.h"

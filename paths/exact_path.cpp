@@ -1,3 +1,5 @@
+// Exact joins and parents, and the tests of names and folders that would
+// make a path lead somewhere other than it says.
 #include "paths/exact_path.h"
 
 #include <algorithm>

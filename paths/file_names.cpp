@@ -1,3 +1,5 @@
+// The plugin's file kinds by extension, UTF-8 names, and the twin in the
+// sibling e folder.
 #include "paths/file_names.h"
 
 #include "context/plugin_context.h"

@@ -1,3 +1,5 @@
+// The plugin's per-user folders below the shell's known folders, and the
+// narrow forms of those paths.
 #include "paths/known_folders.h"
 
 #include <utility>
@@ -69,6 +71,8 @@ std::string RoamingAppDataDir() {
 }
 
 std::string ToUtf8Path(const WideString& path) {
+    // Room for any MAX_PATH path in UTF-8, at most three bytes a UTF-16
+    // unit, with space to spare.
     char area[2048] = {};
     // A conversion that does not fit returns 0 and may leave a cut-off text
     // in the area (Wine does): that is no path.

@@ -1,3 +1,5 @@
+// UTF-8 and UTF-16 conversions through the doorway's code-page calls, and
+// the small wide-text helpers.
 #include "paths/text.h"
 
 #include "fileops/platform.h"

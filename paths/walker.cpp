@@ -1,3 +1,5 @@
+// The one-level folder walk, the link check it makes first, and the
+// observer that tells the log what a walk left.
 #include "paths/walker.h"
 
 #include "fileops/failure.h"

@@ -1,3 +1,5 @@
+// The cleanup passes: which folders are walked in which order, what each
+// kind of file gets, links, update mode and the font-change broadcast.
 #include <gtest/gtest.h>
 
 #include "context/plugin_context.h"

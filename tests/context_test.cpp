@@ -1,3 +1,4 @@
+// The plugin context: its defaults and the folder layout it derives.
 #include <gtest/gtest.h>
 
 #include "context/plugin_context.h"

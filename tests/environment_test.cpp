@@ -1,3 +1,4 @@
+// The version, locale and time texts, from injected system answers.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// File kinds, UTF-8 names and joins, the e-folder twin, folder creation.
 #include <gtest/gtest.h>
 
 #include "context/plugin_context.h"

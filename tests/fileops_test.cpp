@@ -1,3 +1,5 @@
+// Deletes, the move aside and its failures, and the retries of brief
+// refusals, on real files of the build's file system.
 #include <gtest/gtest.h>
 
 #include "fileops/fileops.h"

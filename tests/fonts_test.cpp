@@ -1,3 +1,4 @@
+// Font-table calls, their flags, and when the broadcast is sent.
 #include <gtest/gtest.h>
 
 #include "context/plugin_context.h"

@@ -1,3 +1,5 @@
+// A held file in the native build: the refusals Windows gives it, injected
+// at the doorway.
 #include "fileops/platform_hooks.h"
 #include "tests/held_file.h"
 

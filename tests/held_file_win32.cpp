@@ -1,3 +1,4 @@
+// Holding a file open with a real handle and the chosen sharing flags.
 #include <windows.h>
 
 #include "tests/held_file.h"

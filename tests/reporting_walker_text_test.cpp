@@ -1,3 +1,4 @@
+// Reports, the folder walk, exact joins and the text conversions.
 #include <gtest/gtest.h>
 
 #include "fileops/failure.h"

@@ -1,3 +1,5 @@
+// The whole run: arguments, known-folder answers, exit status and what an
+// exception leaves.
 #include <gtest/gtest.h>
 
 #include "fileops/platform.h"
@@ -59,7 +61,7 @@ TEST(KnownFolderLocations, SuffixesAndFailures) {
                                               u"\\Orvane\\User Owned Fonts"));
 
     ScopedHooks hooks;
-    hooks.FailAll(Op::SHGetKnownFolderPath, {static_cast<std::int32_t>(0x80070003u), 0});
+    hooks.FailAll(Op::SHGetKnownFolderPath, {win::kHresultPathNotFound, 0});
     EXPECT_EQ(RoamingPluginDir(), u"");
     EXPECT_EQ(PluginDataDir(false), u"");
     EXPECT_EQ(RoamingAppDataDir(), "");
@@ -148,7 +150,7 @@ TEST(Run, UpdateModeResolvesButChangesNothing) {
 
 TEST(Run, NoFoldersNothingWalked) {
     ScopedHooks hooks;
-    hooks.FailAll(Op::SHGetKnownFolderPath, {static_cast<std::int32_t>(0x80070003u), 0});
+    hooks.FailAll(Op::SHGetKnownFolderPath, {win::kHresultPathNotFound, 0});
     const char* argv[] = {"uninstall"};
     EXPECT_EQ(RunUninstall(1, argv), 0);
     EXPECT_EQ(hooks.Count(Op::FindFirstFileW), 0);

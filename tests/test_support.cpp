@@ -1,3 +1,5 @@
+// Temporary trees, numbered files, and fonts with a family of their own,
+// for the tests.
 #include "tests/test_support.h"
 
 #include <algorithm>

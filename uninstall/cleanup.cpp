@@ -1,3 +1,5 @@
+// Which plugin folders each pass empties, and what each file in them gets:
+// the font walk, the delete walk and, with a log, the logged forms of both.
 #include "uninstall/cleanup.h"
 
 #include <string>

@@ -1,3 +1,5 @@
+// The run from start to exit status: the folders, the flag, the optional
+// log, the context and the two cleanup passes under one handler.
 #include "uninstall/run.h"
 
 #include <cstring>

@@ -133,7 +133,7 @@ UINT GetTempFileNameW(const WCHAR* dir, const WCHAR* prefix, UINT unique, WCHAR*
         return 0;
     }
     std::u16string d = dir;
-    if (d.size() > kMaxPath - 14) {
+    if (d.size() > kMaxTempFolderLength) {
         Fail(kErrorBufferOverflow);
         return 0;
     }

@@ -210,7 +210,7 @@ FindHandle FindFirstFileW(const WCHAR* pattern, FindData* data) {
 
 BOOL FindNextFileW(FindHandle h, FindData* data) {
     if (!h) {
-        Fail(6);  // ERROR_INVALID_HANDLE
+        Fail(kErrorInvalidHandle);
         return 0;
     }
     // Attributes are read when an entry is reached, so a file deleted by an
@@ -252,7 +252,7 @@ BOOL FindNextFileW(FindHandle h, FindData* data) {
 
 BOOL FindClose(FindHandle h) {
     if (!h) {
-        Fail(6);
+        Fail(kErrorInvalidHandle);
         return 0;
     }
     delete h;

@@ -155,22 +155,21 @@ HRESULT SHGetKnownFolderPath(KnownFolder id, DWORD flags, WCHAR** path) {
     (void)flags;
     *path = nullptr;
     const char* home = std::getenv("HOME");
-    if (!home || home[0] != '/') return static_cast<HRESULT>(0x80070003u);
+    if (!home || home[0] != '/') return kHresultPathNotFound;
     std::string host = home;
     while (host.size() > 1 && host.back() == '/') host.pop_back();
     if (id == KnownFolder::RoamingAppData) host += "/AppData/Roaming";
     if (id == KnownFolder::LocalAppData) host += "/AppData/Local";
     // With flags 0 the shell hands out only a folder that exists.
     struct stat st {};
-    if (stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return static_cast<HRESULT>(0x80070003u);
+    if (stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return kHresultPathNotFound;
     // A profile the Windows side cannot name exactly (a "\" in it, which
     // Windows reads as a separator; bytes that are not UTF-8, which become
     // U+FFFD) would be another folder on the host: there is none.
     std::u16string w = FromHostPath(host);
-    if (HostPath(w.c_str()) != host) return static_cast<HRESULT>(0x80070003u);
+    if (HostPath(w.c_str()) != host) return kHresultPathNotFound;
     auto* buf = static_cast<WCHAR*>(std::malloc((w.size() + 1) * sizeof(WCHAR)));
-    if (!buf) return static_cast<HRESULT>(0x8007000Eu);
+    if (!buf) return kEOutOfMemory;
     std::copy(w.begin(), w.end(), buf);
     buf[w.size()] = 0;
     *path = buf;

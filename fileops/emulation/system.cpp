@@ -57,7 +57,7 @@ int GetUserDefaultLocaleName(WCHAR* name, int size) {
 }
 
 BOOL GetVersionExW(OsVersionInfo* info) {
-    if (!info || (info->size != kOsVersionInfoExSize && info->size != 276)) {
+    if (!info || (info->size != kOsVersionInfoExSize && info->size != kOsVersionInfoSize)) {
         Fail(kErrorInsufficientBuffer);
         return 0;
     }
@@ -65,7 +65,7 @@ BOOL GetVersionExW(OsVersionInfo* info) {
     info->majorVersion = 10;
     info->minorVersion = 0;
     info->buildNumber = 19045;
-    info->platformId = 2;
+    info->platformId = kVerPlatformWin32Nt;
     info->productType = kVerNtWorkstation;
     return 1;
 }
