@@ -18,7 +18,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok ins
 dlls_found() { "$winerun" --wine32-dlls >/dev/null 2>&1; }
 
 need=()
-for p in cmake ninja-build g++ libgtest-dev libgmock-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
+for p in cmake ninja-build g++ googletest libgtest-dev libgmock-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
          binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine wine64 \
          libxml2-utils file fonts-dejavu-core valgrind clang clang-format clang-tidy \
          libclang-rt-14-dev time strace bc python3 osslsigncode openssl; do
