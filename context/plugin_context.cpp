@@ -36,11 +36,10 @@ VXPluginContext::~VXPluginContext() { delete downloadContext; }
 WideString VXPluginContext::JoinPath(WideString base, WideString suffix) {
     // No base is no folder: "\e\" alone would name one at the drive's root.
     if (base.empty()) return {};
-    char16_t area[win::kMaxPath] = {};
-    if (!win::PathAppendW(area, base.c_str())) return {};
-    if (!win::PathAppendW(area, suffix.c_str())) return {};
-    // The shell's answer would read a profile folder such as "..bob" as a
-    // step up; the folder meant is the exact join.
+    if (!ShellAccepts([&](win::WCHAR* area) {
+            return win::PathAppendW(area, base.c_str()) && win::PathAppendW(area, suffix.c_str());
+        }))
+        return {};
     return ExactJoin(base, suffix.c_str());
 }
 

@@ -71,14 +71,14 @@ bool DeleteFileOrRename(WideString path, WideString* movedTo) {
         return false;
     }
 
-    char16_t area[win::kMaxPath] = {};
-    if (!win::PathAppendW(area, path.c_str())) return false;
-    if (!win::PathRemoveFileSpecW(area)) {
-        ReportLastError("PathRemoveFileSpec failed");
+    if (!ShellAccepts([&](win::WCHAR* area) {
+            if (!win::PathAppendW(area, path.c_str())) return false;
+            if (win::PathRemoveFileSpecW(area)) return true;
+            ReportLastError("PathRemoveFileSpec failed");
+            return false;
+        }))
         return false;
-    }
-    // The shell's canonical form can name a folder above the file's own (a
-    // name beginning with ".."): the temporary name goes beside the file.
+    // The temporary name goes beside the file.
     const WideString folder = ExactParent(path);
 
     // Windows documents that GetTempFileName fails for a folder of more than

@@ -4,12 +4,25 @@
 // under Wine, whose shell code is meant to match Windows); the file-system
 // calls take only whole "." and ".." parts as steps. So the program asks the
 // shell for its joins (and their MAX_PATH limits), but acts on the join that
-// names exactly the entry it means.
+// names exactly the entry it means (ShellAccepts, below).
 #pragma once
 
+#include "fileops/platform.h"
 #include "paths/text.h"
 
 namespace vx {
+
+// Whether the shell accepts a path the program composes: shellForm makes the
+// shell's own form of it in a MAX_PATH area and says whether that succeeded.
+// Both forms are made on purpose. The shell's decides, as it always has,
+// which paths are too long and which joins fail (and sets the last error
+// for the report); the exact form (ExactJoin, ExactParent) is the one acted
+// on, since the shell's would turn a name beginning with ".." into a step up.
+template <class ShellForm>
+bool ShellAccepts(ShellForm shellForm) {
+    win::WCHAR area[win::kMaxPath] = {};
+    return shellForm(area);
+}
 
 // folder, one backslash, part (its leading backslashes dropped); empty when
 // the result would not fit a MAX_PATH area, or when part is not one name of

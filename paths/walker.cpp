@@ -39,11 +39,11 @@ void WalkDirectory(WideString folder, EntryCallback callback, void* context) {
         return;
     }
 
-    // The shell sets the limits of every join; the paths used are the exact
-    // joins, so that no entry's name can lead outside the folder.
-    char16_t area[win::kMaxPath] = {};
     const WideString pattern = ExactJoin(folder, u"*");
-    if (!win::PathCombineW(area, folder.c_str(), u"*") || pattern.empty()) {
+    if (!ShellAccepts([&](win::WCHAR* area) {
+            return win::PathCombineW(area, folder.c_str(), u"*") != nullptr;
+        }) ||
+        pattern.empty()) {
         ReportLastError("PathCombine failed");
         return;
     }
@@ -65,9 +65,11 @@ void WalkDirectory(WideString folder, EntryCallback callback, void* context) {
                 Skipped(folder, entry.fileName, "left: a name Win32 cannot address exactly");
                 continue;
             }
-            char16_t full[win::kMaxPath] = {};
             WideString path = ExactJoin(folder, entry.fileName);
-            if (!win::PathCombineW(full, folder.c_str(), entry.fileName) || path.empty()) {
+            if (!ShellAccepts([&](win::WCHAR* full) {
+                    return win::PathCombineW(full, folder.c_str(), entry.fileName) != nullptr;
+                }) ||
+                path.empty()) {
                 ReportLastError("PathCombine failed");
                 Skipped(folder, entry.fileName, "left: path too long");
                 continue;
