@@ -165,6 +165,25 @@ TEST(Run, ExceptionEndsTheRunWithStatusOne) {
     EXPECT_EQ(hooks.Count(Op::FindFirstFileW), 0);
 }
 
+// Before the cleanup's own handler: the first call, the folders, the log.
+TEST(Run, ExceptionBeforeTheCleanupEndsWithStatusOneHavingChangedNothing) {
+    const std::pair<Op, int> throwers[] = {{Op::SetDefaultDllDirectories, 1},
+                                           {Op::SHGetKnownFolderPath, 1},
+                                           {Op::SHGetKnownFolderPath, 4},
+                                           {Op::GetCommandLineArgsW, 1}};
+    for (const auto& [op, nth] : throwers) {
+        ScopedHooks hooks;
+        hooks.FailNth(op, nth, {0, 0, true});
+        const char* argv[] = {"uninstall", "--log=C:\\vx-never.log"};
+        EXPECT_EQ(RunUninstall(2, argv), 1) << OpName(op) << " #" << nth;
+        for (const Op change : {Op::FindFirstFileW, Op::DeleteFileW, Op::MoveFileExW,
+                                Op::RemoveFontResourceExW, Op::SendNotifyMessageW})
+            EXPECT_EQ(hooks.Count(change), 0)
+                << OpName(op) << " #" << nth << ": " << OpName(change);
+        EXPECT_EQ(ActiveLog(), nullptr);
+    }
+}
+
 TEST(Run, ExceptionInTheFirstPassSkipsTheSecond) {
     ScopedHooks hooks;
     hooks.FailNth(Op::FindFirstFileW, 1, {0, 0, true});

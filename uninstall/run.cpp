@@ -1,5 +1,6 @@
 // The run from start to exit status: the folders, the flag, the optional
-// log, the context and the two cleanup passes under one handler.
+// log, the context and the two cleanup passes, and status 1 for an
+// exception wherever it arises.
 #include "uninstall/run.h"
 
 #include <cstring>
@@ -42,16 +43,18 @@ void LogHeader(RunLog& log, const VXPluginContext& context, bool updateMode,
         log.Line(std::string(name) + ": " + (folder.empty() ? "unresolved" : WideToUtf8(folder)));
 }
 
-}  // namespace
+// Uninstalls the log from the walks and the reports however the run ends.
+struct InstalledLog {
+    bool installed = false;
+    InstalledLog() = default;
+    InstalledLog(const InstalledLog&) = delete;
+    InstalledLog& operator=(const InstalledLog&) = delete;
+    ~InstalledLog() {
+        if (installed) SetActiveLog(nullptr);
+    }
+};
 
-bool HasUpdateFlag(int argc, const char* const* argv) {
-    bool update = false;
-    for (int i = 1; i < argc; ++i)
-        if (argv[i] && std::strcmp(argv[i], "--mode=update") == 0) update = true;
-    return update;
-}
-
-int RunUninstall(int argc, const char* const* argv) {
+int Run(int argc, const char* const* argv) {
     // First of all: the shell and COM load further DLLs as the run goes, and
     // an uninstaller is often started from a downloads or temporary folder,
     // where a planted DLL would otherwise be found first.
@@ -64,13 +67,14 @@ int RunUninstall(int argc, const char* const* argv) {
     const bool updateMode = HasUpdateFlag(argc, argv);
 
     RunLog log;
-    bool logging = false;
+    InstalledLog installed;
     if (AsksForLog(argc, argv)) {
         std::vector<std::u16string> args;
         win::GetCommandLineArgsW(args);
-        logging = log.Open(RunLog::PathFromArguments(args), updateMode);
-        if (logging) SetActiveLog(&log);
+        installed.installed = log.Open(RunLog::PathFromArguments(args), updateMode);
+        if (installed.installed) SetActiveLog(&log);
     }
+    const bool logging = installed.installed;
 
     int status = 0;
     std::unique_ptr<VXPluginContext> context;
@@ -116,9 +120,28 @@ int RunUninstall(int argc, const char* const* argv) {
                  std::to_string(log.left) + " left, " + std::to_string(log.notWalked) +
                  " folders not walked; " + std::to_string(log.broadcasts) +
                  " font-change broadcasts; exit status " + std::to_string(status));
-        SetActiveLog(nullptr);
     }
     return status;
+}
+
+}  // namespace
+
+bool HasUpdateFlag(int argc, const char* const* argv) {
+    bool update = false;
+    for (int i = 1; i < argc; ++i)
+        if (argv[i] && std::strcmp(argv[i], "--mode=update") == 0) update = true;
+    return update;
+}
+
+int RunUninstall(int argc, const char* const* argv) {
+    // The cleanup has its own handler; an exception before it (memory
+    // exhausted while the folders are resolved or the log is opened) ends
+    // the run the same way, with status 1, before anything was changed.
+    try {
+        return Run(argc, argv);
+    } catch (...) {
+        return 1;
+    }
 }
 
 }  // namespace vx
