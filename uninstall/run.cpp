@@ -43,17 +43,6 @@ void LogHeader(RunLog& log, const VXPluginContext& context, bool updateMode,
         log.Line(std::string(name) + ": " + (folder.empty() ? "unresolved" : WideToUtf8(folder)));
 }
 
-// Uninstalls the log from the walks and the reports however the run ends.
-struct InstalledLog {
-    bool installed = false;
-    InstalledLog() = default;
-    InstalledLog(const InstalledLog&) = delete;
-    InstalledLog& operator=(const InstalledLog&) = delete;
-    ~InstalledLog() {
-        if (installed) SetActiveLog(nullptr);
-    }
-};
-
 int Run(int argc, const char* const* argv) {
     // First of all: the shell and COM load further DLLs as the run goes, and
     // an uninstaller is often started from a downloads or temporary folder,
@@ -67,14 +56,13 @@ int Run(int argc, const char* const* argv) {
     const bool updateMode = HasUpdateFlag(argc, argv);
 
     RunLog log;
-    InstalledLog installed;
+    bool logging = false;
     if (AsksForLog(argc, argv)) {
         std::vector<std::u16string> args;
         win::GetCommandLineArgsW(args);
-        installed.installed = log.Open(RunLog::PathFromArguments(args), updateMode);
-        if (installed.installed) SetActiveLog(&log);
+        logging = log.Open(RunLog::PathFromArguments(args), updateMode);
+        if (logging) SetActiveLog(&log);
     }
-    const bool logging = installed.installed;
 
     int status = 0;
     std::unique_ptr<VXPluginContext> context;

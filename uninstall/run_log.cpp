@@ -117,6 +117,10 @@ bool RunLog::IsLogFile(const WideString& path) const {
                       [](char16_t a, char16_t b) { return Folded(a) == Folded(b); });
 }
 
+RunLog::~RunLog() {
+    if (g_log == this) SetActiveLog(nullptr);
+}
+
 RunLog* ActiveLog() { return g_log; }
 
 void SetActiveLog(RunLog* log) {

@@ -14,6 +14,12 @@ namespace vx {
 
 class RunLog {
 public:
+    RunLog() = default;
+    RunLog(const RunLog&) = delete;
+    RunLog& operator=(const RunLog&) = delete;
+    // An installed log uninstalls itself, however the run ends.
+    ~RunLog();
+
     // The last "--log=PATH" among the wide arguments (the program's name
     // aside); empty when there is none.
     static WideString PathFromArguments(const std::vector<std::u16string>& args);
