@@ -16,6 +16,12 @@ if [ "$mode" = windows ]; then
     # the 32-bit DLLs' cache in vain.
     VX_WINE32_DLLS=${VX_WINE32_DLLS:-$("$wine" --wine32-dlls)} && export VX_WINE32_DLLS
     "$wine" wineboot -i >/dev/null 2>&1; wineserver -w
+    # One server for the whole script: without it each run starts a server
+    # and the prefix's services again, and may meet the last one going down.
+    # The services then stay up: they are started here, with nothing of the
+    # script's open, or a later run's captured output would never end.
+    wineserver -p </dev/null >/dev/null 2>&1
+    "$wine" wineboot </dev/null >/dev/null 2>&1
     trap 'wineserver -k; chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
     HOME=$WINEPREFIX/drive_c/users/$(id -un)
 else
