@@ -25,18 +25,6 @@ fresh_profile() {
     touch "$VXEMU_BROADCAST_LOG"
 }
 
-# One line per entry: path, type, mode, and the contents' digest for files.
-snapshot() {
-    (cd "$HOME" && find . -mindepth 1 -printf '%p\t%y\t%m\n' | sort | while IFS=$'\t' read -r p y m; do
-        if [ "$y" = f ]; then printf '%s\t%s\t%s\t%s\n' "$p" "$y" "$m" "$(md5sum < "$p" | cut -c1-32)"
-        else printf '%s\t%s\t%s\t-\n' "$p" "$y" "$m"; fi
-    done)
-}
-
-run() {  # run ARGS... -> status in $status, output in $output
-    output=$("${runner[@]}" "$uninstall" "$@" 2>&1 </dev/null); status=$?
-}
-
 R=./AppData/Roaming/Orvane/Brimlet/plugins/vexaline
 L=./AppData/Local/Orvane/Pellmire/Brimlet/plugins/vexaline
 C="./Lanterra Files/.sync_plugin_data/vexaline"
@@ -44,7 +32,7 @@ C="./Lanterra Files/.sync_plugin_data/vexaline"
 fresh_profile
 "${runner[@]}" "$sample" /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf </dev/null ||
     { echo "FAIL make_sample_profile"; exit 1; }
-before=$(snapshot)
+before=$(snapshot "$HOME")
 # The emulation shows its font table and broadcasts; Wine keeps them inside.
 fonts_before=$(cat "$VXEMU_FONT_TABLE" 2>/dev/null)
 if native; then
@@ -57,14 +45,14 @@ for args in "--mode=update" "first --mode=update last" "--mode=update --mode=upd
     # shellcheck disable=SC2086
     run $args
     check "update mode ($args) exits 0 silently" test "$status:$output" = "0:"
-    check "update mode ($args) changes nothing" test "$(snapshot)" = "$before"
+    check "update mode ($args) changes nothing" test "$(snapshot "$HOME")" = "$before"
     native_check "update mode ($args) sends no broadcast" test ! -s "$VXEMU_BROADCAST_LOG"
     native_check "update mode ($args) keeps the fonts" test "$(cat "$VXEMU_FONT_TABLE" 2>/dev/null)" = "$fonts_before"
 done
 
 run --MODE=UPDATE "--mode=update " -mode=update --mode =update
 check "full run exits 0 silently" test "$status:$output" = "0:"
-after=$(snapshot)
+after=$(snapshot "$HOME")
 gone=$(comm -23 <(echo "$before") <(echo "$after") | cut -f1)
 new=$(comm -13 <(echo "$before") <(echo "$after"))
 expected_gone=$(for P in "$R" "$L"; do
@@ -94,7 +82,7 @@ run
 check "second run exits 0" test "$status" -eq 0
 # On Wine the lower-case ".tmp" makes them temporary files to the font walk,
 # but they are still read-only, so its plain delete leaves them too.
-check "second run leaves the moved-aside files alone" test "$(snapshot)" = "$after"
+check "second run leaves the moved-aside files alone" test "$(snapshot "$HOME")" = "$after"
 native_check "second run sends no broadcast" test ! -s "$VXEMU_BROADCAST_LOG"
 
 # The count sees registered fonts: six after laying out a profile.
@@ -104,9 +92,9 @@ check "the font count sees the sample's six fonts" \
     test "$("${runner[@]}" "$sample" --count-registered </dev/null | tr -d '\r')" = 6
 
 fresh_profile
-empty=$(snapshot)
+empty=$(snapshot "$HOME")
 run
-check "no plugin folders: exit 0, nothing touched" test "$status:$(snapshot)" = "0:$empty"
+check "no plugin folders: exit 0, nothing touched" test "$status:$(snapshot "$HOME")" = "0:$empty"
 mkdir -p "$HOME/$L/r" "$HOME/$C"
 echo x > "$HOME/$L/r/a.otf"; echo y > "$HOME/$C/z"; echo k > "$HOME/$L/r/k.txt"
 run

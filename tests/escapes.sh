@@ -15,15 +15,8 @@ work=$(mktemp -d) wine=${3:-}
 # shellcheck source=tests/e2e_common.sh
 . "$(dirname "$0")/e2e_common.sh"
 
-# Every file below work but Wine's own, with its digest.
-snapshot() {
-    (cd "$work" && find . -path ./prefix/drive_c/windows -prune -o -path ./prefix/drive_c/users/Public -prune \
-        -o -name '*.reg' -prune -o -type f -printf '%p\n' | LC_ALL=C sort | while IFS= read -r f; do
-        printf '%s %s\n' "$(md5sum < "$f" | cut -c1-12)" "$f"
-    done)
-}
 put() { mkdir -p "$(dirname "$1")" && echo "$2" > "$1"; }
-run() { output=$(cd "${cwd:-$work}" && "${runner[@]}" "$uninstall" 2>&1 </dev/null); status=$?; }
+witness=1
 # The plugin's folders below a roaming, a local and a profile folder.
 rset() { echo "$1/Orvane/Brimlet/plugins/vexaline"; }
 lset() { echo "$1/Orvane/Pellmire/Brimlet/plugins/vexaline"; }
@@ -53,10 +46,7 @@ done
 put "$L/u/data" kept
 before=$(snapshot)
 run
-check "names with separators: exits 0 silently" test "$status:$output" = "0:"
-check "names with separators: only the plain files go" \
-    test "$(snapshot)" = "$(grep -v '/gone\.otf$' <<<"$before")"
-diff <(grep -v '/gone\.otf$' <<<"$before") <(snapshot) | head -10
+judge "names with separators: only the plain files go" "$(grep -v '/gone\.otf	' <<<"$before")"
 rm -rf "$HOME/AppData/Roaming/Orvane" "$HOME/AppData/Local/Orvane" "$HOME/Lanterra Files"
 
 if native; then
@@ -64,7 +54,7 @@ if native; then
     # they are the plugin's own and are emptied; a link still is not walked.
     put "$R/r/a.otf" font; put "$C/sync.db" data; put "$work/elsewhere/keep" kept
     mkdir -p "$(dirname "$R/e")"; ln -s "$work/elsewhere" "$R/e"
-    output=$(VXEMU_CLOUD_FOLDERS="$R/r:$C" "$uninstall" 2>&1 </dev/null); status=$?
+    VXEMU_CLOUD_FOLDERS="$R/r:$C" run
     check "cloud placeholders are emptied, a linked folder is not" \
         test "$status:$output:$(ls -A "$R/r" "$C" | grep -c .):$(cat "$work/elsewhere/keep")" = "0::2:kept"
     rm -rf "$HOME/AppData/Roaming/Orvane" "$HOME/Lanterra Files" "$work/elsewhere"
@@ -78,8 +68,8 @@ if native; then
             lay_set "$h/AppData/Roaming" "$h/AppData/Local" "$h"
         done
         before=$(snapshot)
-        output=$(HOME=$home "$uninstall" 2>&1 </dev/null); status=$?
-        check "HOME $(printf %q "${pair%%:*}"): nothing changes anywhere" test "$status:$output:$(snapshot)" = "0::$before"
+        HOME=$home run
+        judge "HOME $(printf %q "${pair%%:*}"): nothing changes anywhere" "$before"
         rm -rf "$home" "$misread"
     done
 else
@@ -99,9 +89,7 @@ else
         "$wine" reg add "$key" /v "$value" /t REG_EXPAND_SZ /d "$data" /f >/dev/null 2>&1
         run
         "$wine" reg add "$key" /v "$value" /t REG_EXPAND_SZ /d "$old" /f >/dev/null 2>&1
-        check "$value = '$data': nothing changes anywhere" test "$status:$output:$(snapshot)" = "0::$before" ||
-            echo "status $status, printed: ${output:0:600}"
-        diff <(echo "$before") <(snapshot) | head -5
+        judge "$value = '$data': nothing changes anywhere" "$before"
         rm -rf "$cwd" "$unc" "$HOME/AppData/Roaming/Orvane" "$WINEPREFIX/drive_c/Orvane"
     }
     setting "$shell" AppData rel "$cwd/rel" - -

@@ -15,10 +15,7 @@ work=$(mktemp -d) wine=${3:-}
 
 # Everything the run may not change: the folder the links lead to and the
 # whole profile but the plugin's own folders.
-outside_snapshot() {
-    (cd "$work" && find outside "${HOME#"$work"/}" -path "${R#"$work"/}" -prune \
-        -o -path "${L#"$work"/}" -prune -o -printf '%p %y %m %s\n' | sort)
-}
+outside_snapshot() { snapshot "$work" -path "./${R#"$work"/}" -o -path "./${L#"$work"/}"; }
 
 R=$HOME/AppData/Roaming/Orvane/Brimlet/plugins/vexaline
 L=$HOME/AppData/Local/Orvane/Pellmire/Brimlet/plugins/vexaline
@@ -72,12 +69,9 @@ mkdir -p "$R/c/many"
 (cd "$R/c" && seq -f 'bulk%05g.bin' 10000 | xargs touch)
 
 outside_before=$(outside_snapshot)
-output=$("${runner[@]}" "$uninstall" 2>&1 </dev/null)
-status=$?
-check "exits 0 silently" test "$status:$output" = "0:"
-outside_after=$(outside_snapshot)
-check "nothing outside the plugin's folders changed" test "$outside_after" = "$outside_before"
-diff <(echo "$outside_before") <(echo "$outside_after") | head -20
+run
+judge "exits 0 silently; nothing outside the plugin's folders changed" "$outside_before" \
+    "$work" -path "./${R#"$work"/}" -o -path "./${L#"$work"/}"
 check "the link targets stay" test "$(cat "$work/outside/target.otf"):$(cat "$work/outside/dir/file")" = "secret:inside"
 links="links to folders stay"
 native && links="links to files go, $links"
@@ -112,8 +106,7 @@ mkdir -p "$work/outside/set/r" "$work/outside/set/e" "$work/outside/set/c"
 for f in r/font.otf e/data.bin c/cache.bin top.bin; do echo "set $f" > "$work/outside/set/$f"; done
 ln -s "$work/outside/set" "$R"
 outside_before=$(outside_snapshot)
-output=$("${runner[@]}" "$uninstall" 2>&1 </dev/null)
-status=$?
+run
 check "a linked plugin folder: exits 0 silently" test "$status:$output" = "0:"
 check "a linked plugin folder: its target's r, e and c folders stay" \
     test "$(cd "$work/outside/set" && find . -type f | sort | tr '\n' ' ')" = "./c/cache.bin ./e/data.bin ./r/font.otf ./top.bin "
