@@ -2,6 +2,10 @@
 // retries, the move aside under a temporary name, folders and attributes.
 #include "fileops/fileops.h"
 
+#include <algorithm>
+#include <iterator>
+#include <string>
+
 #include "fileops/failure.h"
 #include "fileops/platform.h"
 #include "paths/exact_path.h"
@@ -24,23 +28,19 @@ struct RetryBudget {
     win::DWORD leftMs = kFileRetryMs;
 };
 
-enum class ReadOnlyRefuses { No, Yes };
-
 // Calls attempt until it succeeds or its failure is not one that waiting
-// can end; the last error is the last attempt's.
-template <class Attempt>
-bool WithRetries(RetryBudget& budget, const WideString& path, ReadOnlyRefuses readOnly,
-                 Attempt attempt) {
+// can end (refusesForGood tells a lasting access denial, such as a
+// read-only file's); the last error is the last attempt's.
+template <class Attempt, class RefusesForGood>
+bool WithRetries(RetryBudget& budget, Attempt attempt, RefusesForGood refusesForGood) {
     if (attempt()) return true;
     for (const win::DWORD wait : kRetryWaitsMs) {
         const win::DWORD error = win::GetLastError();
         if (error != win::kErrorSharingViolation && error != win::kErrorAccessDenied) return false;
         if (wait > budget.leftMs || wait > g_runRetryLeftMs) return false;
-        // A read-only file refuses its delete for good.
-        if (error == win::kErrorAccessDenied && readOnly == ReadOnlyRefuses::Yes) {
-            const bool refusesForGood = IsReadOnly(path);
+        if (refusesForGood(error)) {
             win::SetLastError(error);
-            if (refusesForGood) return false;
+            return false;
         }
         if (!win::Sleep(wait)) {
             win::SetLastError(error);
@@ -53,68 +53,366 @@ bool WithRetries(RetryBudget& budget, const WideString& path, ReadOnlyRefuses re
     return false;
 }
 
-bool DeleteWithRetries(RetryBudget& budget, const WideString& path, ReadOnlyRefuses readOnly) {
-    return WithRetries(budget, path, readOnly, [&] { return win::DeleteFileW(path.c_str()) != 0; });
+// What the run opens and how: a folder to list and open names in, and a
+// file to delete or rename. Neither follows a link at its last part; a
+// held folder shares no delete, so that nobody renames it meanwhile.
+constexpr win::DWORD kShareAll = win::kFileShareRead | win::kFileShareWrite | win::kFileShareDelete;
+constexpr win::DWORD kFolderAccess =
+    win::kFileListDirectory | win::kFileTraverse | win::kFileReadAttributes | win::kSynchronize;
+constexpr win::DWORD kFolderOptions = win::kFileDirectoryFile | win::kFileOpenReparsePoint |
+                                      win::kFileSynchronousIoNonalert |
+                                      win::kFileOpenForBackupIntent;
+constexpr win::DWORD kFileOptions =
+    win::kFileNonDirectoryFile | win::kFileOpenReparsePoint | win::kFileSynchronousIoNonalert;
+constexpr win::DWORD kLookOptions = win::kFileOpenReparsePoint | win::kFileSynchronousIoNonalert;
+constexpr win::DWORD kLookAccess = win::kFileReadAttributes | win::kSynchronize;
+
+HeldFolder* g_innermost = nullptr;
+bool g_keeping = false;
+win::FileInfo g_kept;
+
+// The handle's final path, in area; empty when it cannot be had.
+using FinalArea = win::WCHAR[2 * win::kMaxPath];
+std::u16string_view FinalPath(win::FileHandle h, FinalArea& area) {
+    const win::DWORD n = win::GetFinalPathNameByHandleW(h, area, std::size(area));
+    if (n == 0 || n >= std::size(area)) return {};
+    return std::u16string_view(area, n);
+}
+
+bool SameFile(const win::FileInfo& a, const win::FileInfo& b) {
+    return a.volumeSerial == b.volumeSerial && a.fileIndex == b.fileIndex;
+}
+
+// Reparse points that lead elsewhere: a name surrogate, or a tag that
+// cannot be told apart from one (0, as Wine shows a link to a folder).
+bool LeadsElsewhere(const win::FileInfo& info) {
+    return (info.attributes & win::kAttrReparsePoint) &&
+           (info.reparseTag == 0 || (info.reparseTag & win::kReparseTagNameSurrogate));
+}
+
+char16_t FoldedAscii(char16_t c) {
+    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
+}
+
+// Whether something opened as name in a folder whose final path is
+// folderFinal really lies there under that name. Wine opens a link's target
+// and, for a name that matches no file exactly, the first that matches in
+// another case; both show in the final path. A folder's name comes from the
+// program and may differ in case from the disk's; a file's is the listed one.
+bool NamedThere(std::u16string_view final, std::u16string_view folderFinal,
+                std::u16string_view name, bool anyCase) {
+    if (folderFinal.empty() || final.empty()) return false;
+    const std::size_t slash = folderFinal.back() == u'\\' ? 0 : 1;
+    if (final.size() != folderFinal.size() + slash + name.size() ||
+        !final.starts_with(folderFinal) || (slash && final[folderFinal.size()] != u'\\'))
+        return false;
+    return std::equal(name.begin(), name.end(), final.begin() + folderFinal.size() + slash,
+                      [anyCase](char16_t a, char16_t b) {
+                          return anyCase ? FoldedAscii(a) == FoldedAscii(b) : a == b;
+                      });
+}
+
+std::u16string_view WithoutTrailingSeparators(std::u16string_view path) {
+    while (path.size() > 3 && path.back() == u'\\') path.remove_suffix(1);
+    return path;
+}
+
+// Where path's last part begins, past its folder's backslash; 0 when path
+// has no folder part or no last part.
+std::size_t NameStart(const WideString& path) {
+    const std::size_t slash = path.rfind(u'\\');
+    return slash == WideString::npos || slash == 0 || slash + 1 >= path.size() ? 0 : slash + 1;
+}
+
+// An open file, closed on every way out.
+struct Entry {
+    win::FileHandle h = nullptr;
+    win::FileInfo info;
+    Entry() = default;
+    Entry(const Entry&) = delete;
+    Entry& operator=(const Entry&) = delete;
+    ~Entry() { Close(); }
+    void Close() {
+        if (h) win::CloseHandle(h);
+        h = nullptr;
+    }
+};
+
+}  // namespace
+
+struct EntryAccess {
+    static win::FileHandle Handle(const HeldFolder& f) { return f.handle_; }
+    static std::u16string_view Final(const HeldFolder& f) { return f.finalPath_; }
+};
+
+namespace {
+
+// What name in the folder is, looked at without asking for delete access
+// (which the log's own handle refuses); the last error stays as it was.
+bool Look(const HeldFolder& folder, const char16_t* name, win::FileInfo& info) {
+    const win::DWORD error = win::GetLastError();
+    Entry look;
+    look.h =
+        win::NtCreateFile(EntryAccess::Handle(folder), name, kLookAccess, kShareAll, kLookOptions);
+    const bool seen = look.h && win::GetFileInformationByHandle(look.h, &info);
+    win::SetLastError(error);
+    return seen;
+}
+
+// A refusal no wait can end: the log's own file, or a folder.
+bool RefusedForGood(const HeldFolder& folder, const char16_t* name) {
+    win::FileInfo info;
+    return Look(folder, name, info) &&
+           ((info.attributes & win::kAttrDirectory) || (g_keeping && SameFile(info, g_kept)));
+}
+
+// The free "del" temporary name the move aside takes, as GetTempFileName
+// makes it ("del" and up to four hex digits, counting up from a clock
+// value), but taken by the rename itself in the held folder: a name made
+// there first by path could land wherever that path has come to lead.
+bool RenameAside(RetryBudget& budget, const HeldFolder& folder, Entry& entry, WideString& taken) {
+    win::SystemTime now;
+    win::GetSystemTime(&now);
+    win::UINT n = (now.second * 1000u + now.milliseconds) & 0xFFFFu;
+    for (win::UINT tries = 0; tries < 0xFFFFu; ++tries, n = (n & 0xFFFFu) == 0xFFFFu ? 1 : n + 1) {
+        if (n == 0) n = 1;
+        taken = u"del";
+        bool digits = false;
+        for (int shift = 12; shift >= 0; shift -= 4) {
+            const win::UINT digit = (n >> shift) & 0xFu;
+            if (!digit && !digits && shift) continue;
+            digits = true;
+            taken += static_cast<char16_t>(digit < 10 ? u'0' + digit : u'A' + digit - 10);
+        }
+        taken += u".TMP";
+        if (WithRetries(
+                budget,
+                [&] {
+                    return win::RenameByHandle(entry.h, EntryAccess::Handle(folder), taken.c_str(),
+                                               0) != 0;
+                },
+                [](win::DWORD) { return false; }))
+            return true;
+        const win::DWORD error = win::GetLastError();
+        if (error != win::kErrorAlreadyExists && error != win::kErrorFileExists) return false;
+    }
+    win::SetLastError(win::kErrorFileExists);
+    return false;
 }
 
 }  // namespace
 
-void ResetRetryBudget() { g_runRetryLeftMs = kRunRetryMs; }
+HeldFolder::~HeldFolder() {
+    if (!handle_) return;
+    win::CloseHandle(handle_);
+    HeldFolder** link = &g_innermost;
+    while (*link && *link != this) link = &(*link)->outer_;
+    if (*link) *link = outer_;
+}
 
-bool DeleteFileOrRename(WideString path, WideString* movedTo) {
-    if (IsEmptyText(path)) return false;
-    RetryBudget budget;
-    if (DeleteWithRetries(budget, path, ReadOnlyRefuses::Yes)) return true;
-    if (!IsExistingFile(path)) return false;
-    if (path.size() >= win::kMaxPath) {
-        ReportFailure("path too long");
+HeldFolder* HeldFolder::Find(std::u16string_view folder) {
+    folder = WithoutTrailingSeparators(folder);
+    for (HeldFolder* f = g_innermost; f; f = f->outer_)
+        if (f->path_ == folder) return f;
+    return nullptr;
+}
+
+bool HeldFolder::Open(const WideString& path, const char** why) {
+    if (why) *why = nullptr;
+    if (handle_ || IsEmptyText(path)) return false;
+    const WideString own(WithoutTrailingSeparators(path));
+    const std::size_t at = NameStart(own);
+    if (at == 0) return false;
+    const WideString parent = own.substr(0, at > 3 ? at - 1 : at);
+    const char16_t* name = own.c_str() + at;
+    const HeldFolder* outer = Find(parent);
+    win::FileHandle root =
+        outer ? outer->handle_
+              : win::CreateFileW(parent.c_str(), kFolderAccess, kShareAll, win::kOpenExisting,
+                                 win::kFileFlagBackupSemantics);
+    if (!root) return false;
+    FinalArea rootArea, ownArea;
+    const std::u16string_view rootFinal =
+        outer ? std::u16string_view(outer->finalPath_) : FinalPath(root, rootArea);
+    win::FileHandle h = win::NtCreateFile(
+        root, name, kFolderAccess, win::kFileShareRead | win::kFileShareWrite, kFolderOptions);
+    const win::DWORD error = win::GetLastError();
+    if (!outer) win::CloseHandle(root);
+    if (!h) {
+        win::SetLastError(error);
         return false;
     }
+    win::FileInfo info;
+    const std::u16string_view final = FinalPath(h, ownArea);
+    if (!win::GetFileInformationByHandle(h, &info) || !(info.attributes & win::kAttrDirectory) ||
+        LeadsElsewhere(info) || !NamedThere(final, rootFinal, name, true)) {
+        win::CloseHandle(h);
+        if (why)
+            *why =
+                "not walked: a link, or no longer the folder it was (its contents lie elsewhere)";
+        return false;
+    }
+    handle_ = h;
+    path_ = own;
+    finalPath_ = final;
+    outer_ = g_innermost;
+    g_innermost = this;
+    return true;
+}
 
+void ResetRetryBudget() { g_runRetryLeftMs = kRunRetryMs; }
+
+void KeepFile(const WideString& path) {
+    g_keeping = false;
+    if (IsEmptyText(path)) return;
+    win::FileHandle h = win::CreateFileW(path.c_str(), kLookAccess, kShareAll, win::kOpenExisting,
+                                         win::kFileFlagBackupSemantics);
+    if (!h) return;
+    g_keeping = win::GetFileInformationByHandle(h, &g_kept) != 0;
+    win::CloseHandle(h);
+}
+
+FileFate RemoveFile(const WideString& path, bool moveAside, Act act) {
+    FileFate fate;
+    const std::size_t at = IsEmptyText(path) ? 0 : NameStart(path);
+    if (at == 0) {
+        fate.why = "not a file's path";
+        return fate;
+    }
+    const char16_t* name = path.c_str() + at;
+    const std::u16string_view folderPath(path.data(), at > 3 ? at - 1 : at);
+    HeldFolder own;
+    const HeldFolder* folder = HeldFolder::Find(folderPath);
+    if (!folder) {
+        const char* why = nullptr;
+        if (!own.Open(WideString(folderPath), &why)) {
+            fate.why = why ? "its folder is a link, or no longer the folder it was"
+                           : "gone before it could be deleted";
+            return fate;
+        }
+        folder = &own;
+    }
+
+    RetryBudget budget;
+    Entry entry;
+    const bool opened = WithRetries(
+        budget,
+        [&] {
+            entry.h = win::NtCreateFile(EntryAccess::Handle(*folder), name,
+                                        win::kDelete | kLookAccess, kShareAll, kFileOptions);
+            return entry.h != nullptr;
+        },
+        [&](win::DWORD) { return RefusedForGood(*folder, name); });
+    if (!opened) {
+        const win::DWORD error = win::GetLastError();
+        win::FileInfo info;
+        if (error == win::kErrorFileNotFound || error == win::kErrorPathNotFound ||
+            !Look(*folder, name, info)) {
+            fate.why = "gone before it could be deleted";
+        } else if (g_keeping && SameFile(info, g_kept)) {
+            fate.why = "the log itself";
+        } else if (info.attributes & win::kAttrDirectory) {
+            fate.why = "a folder";
+        } else {
+            fate.why = moveAside ? "delete and move refused" : "delete refused";
+            fate.code = error;
+            // Held without FILE_SHARE_DELETE: the rename is refused as the delete is.
+            if (moveAside) ReportLastError("MoveFile failed");
+        }
+        win::SetLastError(error);
+        return fate;
+    }
+    FinalArea area;
+    if (!win::GetFileInformationByHandle(entry.h, &entry.info) ||
+        (entry.info.attributes & win::kAttrDirectory) ||
+        !NamedThere(FinalPath(entry.h, area), EntryAccess::Final(*folder), name, false)) {
+        fate.why =
+            "it does not open as itself (a link Windows follows, or a name that opens "
+            "another file)";
+        return fate;
+    }
+    if (g_keeping && SameFile(entry.info, g_kept)) {
+        fate.why = "the log itself";
+        return fate;
+    }
+    fate.readOnly = (entry.info.attributes & win::kAttrReadOnly) != 0;
+    if (act == Act::Foretell) {
+        fate.kind = !fate.readOnly ? FileFate::Kind::Removed
+                    : moveAside    ? FileFate::Kind::MovedAside
+                                   : FileFate::Kind::Left;
+        if (fate.kind == FileFate::Kind::Left) fate.why = "read-only, Windows refuses its delete";
+        return fate;
+    }
+
+    if (WithRetries(
+            budget, [&] { return win::SetFileDispositionByHandle(entry.h, 1) != 0; },
+            [&](win::DWORD error) { return error == win::kErrorAccessDenied && fate.readOnly; })) {
+        entry.Close();
+        // Wine reports a delete done that it did not make when the folder's
+        // path has come to lead elsewhere: then the file is still there, and
+        // its final path shows where the folder's path now leads. (A file
+        // another program holds with FILE_SHARE_DELETE stays, in its place,
+        // until that program lets go.)
+        Entry look;
+        look.h = win::NtCreateFile(EntryAccess::Handle(*folder), name, kLookAccess, kShareAll,
+                                   kLookOptions);
+        if (!look.h || !win::GetFileInformationByHandle(look.h, &look.info) ||
+            !SameFile(look.info, entry.info) ||
+            NamedThere(FinalPath(look.h, area), EntryAccess::Final(*folder), name, false)) {
+            fate.kind = FileFate::Kind::Removed;
+            return fate;
+        }
+        win::SetLastError(win::kErrorAccessDenied);
+    }
+    fate.code = win::GetLastError();
+    fate.why = "delete refused";
+    if (!moveAside || !entry.h) return fate;
+
+    fate.why = "delete and move refused";
+    if (path.size() >= win::kMaxPath) {
+        ReportFailure("path too long");
+        return fate;
+    }
     if (!ShellAccepts([&](win::WCHAR* area) {
             if (!win::PathAppendW(area, path.c_str())) return false;
             if (win::PathRemoveFileSpecW(area)) return true;
             ReportLastError("PathRemoveFileSpec failed");
             return false;
-        }))
-        return false;
-    // The temporary name goes beside the file.
-    const WideString folder = ExactParent(path);
-
+        })) {
+        fate.code = win::GetLastError();
+        return fate;
+    }
     // Windows documents that GetTempFileName fails for a folder of more than
-    // MAX_PATH - 14 characters; Wine does not check, and then writes a
-    // garbled name, or past the area. The program never asks.
-    if (folder.size() > win::kMaxTempFolderLength) {
+    // MAX_PATH - 14 characters: the temporary name must still fit MAX_PATH.
+    if (folderPath.size() > win::kMaxTempFolderLength) {
         win::SetLastError(win::kErrorBufferOverflow);
         ReportLastError("GetTempFileName failed");
-        return false;
+        fate.code = win::kErrorBufferOverflow;
+        return fate;
     }
-    char16_t tempName[win::kMaxPath] = {};
-    if (folder.empty() || !win::GetTempFileNameW(folder.c_str(), u"del", 0, tempName)) {
-        ReportLastError("GetTempFileName failed");
-        return false;
+    WideString taken;
+    // Checked again just before: Wine renames by path, and would follow a
+    // folder path that has come to lead elsewhere.
+    if (NamedThere(FinalPath(entry.h, area), EntryAccess::Final(*folder), name, false) &&
+        RenameAside(budget, *folder, entry, taken)) {
+        fate.kind = FileFate::Kind::MovedAside;
+        fate.movedTo = ExactJoin(WideString(folderPath), taken.c_str());
+        return fate;
     }
-    // The system created the temporary file: the font replaces it. Deleting
-    // it first would fail while a scanner holds the new file, and on some
-    // file systems its name stays taken while any handle is open.
-    const WideString temp = tempName;
-    if (WithRetries(budget, temp, ReadOnlyRefuses::No, [&] {
-            return win::MoveFileExW(path.c_str(), tempName, win::kMoveFileReplaceExisting) != 0;
-        })) {
-        if (movedTo) *movedTo = temp;
-        return true;
-    }
-    ReportLastError("MoveFile failed");
-    // No empty temporary file may stay: in a font folder nothing removes it.
-    if (!DeleteWithRetries(budget, temp, ReadOnlyRefuses::No))
-        ReportLastError("DeleteFile failed on the tmp file path");
-    return false;
+    fate.code = win::GetLastError();
+    ReportLastError(fate.code == win::kErrorFileExists ? "GetTempFileName failed"
+                                                       : "MoveFile failed");
+    return fate;
+}
+
+bool DeleteFileOrRename(WideString path, WideString* movedTo) {
+    FileFate fate = RemoveFile(path, true);
+    if (fate.kind == FileFate::Kind::MovedAside && movedTo) *movedTo = fate.movedTo;
+    return fate.kind != FileFate::Kind::Left;
 }
 
 bool TryDeleteFile(WideString path) {
-    if (IsEmptyText(path)) return false;
-    RetryBudget budget;
-    return DeleteWithRetries(budget, path, ReadOnlyRefuses::Yes);
+    return RemoveFile(path, false).kind == FileFate::Kind::Removed;
 }
 
 bool IsExistingFile(WideString path) {

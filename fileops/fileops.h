@@ -4,17 +4,76 @@
 #pragma once
 
 #include <fstream>
+#include <string>
+#include <string_view>
+
+#include "fileops/platform.h"
 
 #include "paths/text.h"
 
 namespace vx {
 
-// Deletes the file or, when Windows refuses, moves it to a fresh "del"
-// temporary name in its own folder. True when the name is free.
-// Both try again, briefly, when something holds the file for a moment.
-// movedTo, when given, receives the temporary name a moved file took.
+// A folder the run acts in: opened without following a link, checked to be
+// a folder that is no link (Wine shows a link as its target, so also that
+// its final path is its parent's plus its own name), and held, without
+// FILE_SHARE_DELETE, so that it cannot be renamed, deleted or replaced
+// while it is open. A folder or file opened by the name of an entry of a
+// held folder is opened relative to it, whatever its path now leads to; the
+// folders above the first one held are the user's to place and are opened
+// by path.
+class HeldFolder {
+public:
+    HeldFolder() = default;
+    ~HeldFolder();
+    HeldFolder(const HeldFolder&) = delete;
+    HeldFolder& operator=(const HeldFolder&) = delete;
+
+    // False when it does not open as that folder; then why says so (a
+    // "not walked" reason), or is null when the folder is missing or cannot
+    // be opened at all.
+    bool Open(const WideString& path, const char** why = nullptr);
+    bool IsOpen() const { return handle_ != nullptr; }
+
+    // The innermost held folder whose path is exactly folder, or null.
+    static HeldFolder* Find(std::u16string_view folder);
+
+private:
+    friend struct EntryAccess;
+    win::FileHandle handle_ = nullptr;
+    WideString path_, finalPath_;
+    HeldFolder* outer_ = nullptr;
+};
+
+// What became of a file the run meant to remove.
+struct FileFate {
+    enum class Kind { Removed, MovedAside, Left } kind = Kind::Left;
+    // Left: why, as the log tells it, and for a refusal its code.
+    const char* why = "";
+    win::DWORD code = 0;
+    WideString movedTo;     // MovedAside: the name it took in its folder
+    bool readOnly = false;  // what a foretelling run finds
+};
+
+// Whether a run acts or only foretells what it would do (update mode with a
+// log): a foretelling run opens and checks each file as an acting one does.
+enum class Act { Do, Foretell };
+
+// Removes a file found in a folder, acting only through a handle opened in
+// that folder without following a link and checked to be that very entry: a
+// plain file (or, where the system opens it as itself, a link), whose final
+// path is its folder's plus its name, and not the file the run keeps (its
+// log). With moveAside, a file Windows refuses to delete is renamed in its
+// own folder to a free "del" temporary name. Tries again, briefly, when
+// something holds the file for a moment.
+FileFate RemoveFile(const WideString& path, bool moveAside, Act act = Act::Do);
+
+// RemoveFile that says whether the name is free. movedTo, when given,
+// receives the temporary name a moved file took.
 bool DeleteFileOrRename(WideString path, WideString* movedTo = nullptr);
 bool TryDeleteFile(WideString path);
+// The file no walk may remove, whatever spelling names it (the log's own);
+// an empty path forgets it.
+void KeepFile(const WideString& path);
 // Gives a new run the whole of its waiting time for retries.
 void ResetRetryBudget();
 // Something exists there and it is not a folder.

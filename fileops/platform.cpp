@@ -231,6 +231,71 @@ BOOL CreateDirectoryW(const WCHAR* path) {
     return backend::CreateDirectoryW(path);
 }
 
+// Injected: fails on 0, else calls through.
+FileHandle CreateFileW(const WCHAR* path, DWORD access, DWORD share, DWORD disposition,
+                       DWORD flags) {
+    if (auto r = Injected([&] {
+            return Call{Op::CreateFileW, Text(path), {}, access, flags};
+        });
+        r && *r == 0)
+        return nullptr;
+    return backend::CreateFileW(path, access, share, disposition, flags);
+}
+
+// Injected: fails on 0, else calls through.
+FileHandle NtCreateFile(FileHandle root, const WCHAR* name, DWORD access, DWORD share,
+                        DWORD options) {
+    if (auto r = Injected([&] {
+            return Call{Op::NtCreateFile, Text(name), {}, access, options};
+        });
+        r && *r == 0)
+        return nullptr;
+    return backend::NtCreateFile(root, name, access, share, options);
+}
+
+// Injected: recorded only.
+BOOL CloseHandle(FileHandle h) {
+    if (g_hooks) g_hooks->Enter({Op::CloseHandle, {}, {}, h != nullptr});
+    return backend::CloseHandle(h);
+}
+
+// Injected: fails on 0, else calls through.
+BOOL GetFileInformationByHandle(FileHandle h, FileInfo* info) {
+    if (auto r = Injected([&] { return Call{Op::GetFileInformationByHandle, {}, {}, 0, 0, info}; });
+        r && *r == 0)
+        return 0;
+    return backend::GetFileInformationByHandle(h, info);
+}
+
+// Injected: fails on 0, else calls through.
+DWORD GetFinalPathNameByHandleW(FileHandle h, WCHAR* path, DWORD size) {
+    if (auto r = Injected([&] {
+            return Call{Op::GetFinalPathNameByHandleW, {}, {}, size};
+        });
+        r && *r == 0)
+        return 0;
+    return backend::GetFinalPathNameByHandleW(h, path, size);
+}
+
+// Injected: stands in.
+BOOL SetFileDispositionByHandle(FileHandle h, BOOL deleteFile) {
+    if (auto r = Injected([&] {
+            return Call{
+                Op::SetFileDispositionByHandle, {}, {}, static_cast<std::uint64_t>(deleteFile)};
+        }))
+        return *r != 0;
+    return backend::SetFileDispositionByHandle(h, deleteFile);
+}
+
+// Injected: stands in.
+BOOL RenameByHandle(FileHandle h, FileHandle root, const WCHAR* name, BOOL replace) {
+    if (auto r = Injected([&] {
+            return Call{Op::RenameByHandle, Text(name), {}, static_cast<std::uint64_t>(replace)};
+        }))
+        return *r != 0;
+    return backend::RenameByHandle(h, root, name, replace);
+}
+
 // Not hooked: the thread's own state, which the hooks set themselves.
 DWORD GetLastError() { return backend::GetLastError(); }
 void SetLastError(DWORD code) { backend::SetLastError(code); }

@@ -63,12 +63,50 @@ constexpr DWORD kErrorInsufficientBuffer = 122;
 constexpr DWORD kErrorInvalidName = 123;
 constexpr DWORD kErrorAlreadyExists = 183;
 constexpr DWORD kErrorDirectory = 267;
+constexpr DWORD kErrorDeletePending = 303;
 
 enum class KnownFolder { RoamingAppData, LocalAppData, Profile };
 
 // Opaque search handle; null stands for INVALID_HANDLE_VALUE.
 struct FindSearch;
 using FindHandle = FindSearch*;
+
+// Opaque handle to an open file or folder; null stands for
+// INVALID_HANDLE_VALUE.
+struct OpenFile;
+using FileHandle = OpenFile*;
+
+// Access rights, sharing, and the open's options (CreateFileW's flags; the
+// NT create options for NtCreateFile).
+constexpr DWORD kDelete = 0x00010000;
+constexpr DWORD kSynchronize = 0x00100000;
+constexpr DWORD kFileListDirectory = 0x0001;
+constexpr DWORD kFileTraverse = 0x0020;
+constexpr DWORD kFileReadAttributes = 0x0080;
+constexpr DWORD kFileShareRead = 0x1;
+constexpr DWORD kFileShareWrite = 0x2;
+constexpr DWORD kFileShareDelete = 0x4;
+constexpr DWORD kOpenExisting = 3;
+constexpr DWORD kFileFlagBackupSemantics = 0x02000000;
+constexpr DWORD kFileFlagOpenReparsePoint = 0x00200000;
+constexpr DWORD kFileDirectoryFile = 0x00000001;
+constexpr DWORD kFileSynchronousIoNonalert = 0x00000020;
+constexpr DWORD kFileNonDirectoryFile = 0x00000040;
+constexpr DWORD kFileOpenReparsePoint = 0x00200000;
+constexpr DWORD kFileOpenForBackupIntent = 0x00004000;
+constexpr DWORD kFileNameNormalized = 0x0;
+
+// What GetFileInformationByHandle and GetFileInformationByHandleEx
+// (FileAttributeTagInfo) tell of an open file: its attributes, its reparse
+// tag when it is a reparse point, and its identity, the same for every
+// spelling of its path.
+struct FileInfo {
+    DWORD attributes = 0;
+    DWORD reparseTag = 0;
+    DWORD volumeSerial = 0;
+    std::uint64_t fileIndex = 0;
+    DWORD links = 0;
+};
 
 struct FindData {
     DWORD attributes = 0;

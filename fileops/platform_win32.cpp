@@ -7,6 +7,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <winternl.h>
 
 #include <cstring>
 #include <filesystem>
@@ -98,6 +99,110 @@ BOOL MoveFileExW(const WCHAR* from, const WCHAR* to, DWORD flags) {
 }
 
 BOOL CreateDirectoryW(const WCHAR* path) { return ::CreateDirectoryW(W(path), nullptr); }
+
+namespace {
+
+HANDLE H(FileHandle h) { return reinterpret_cast<HANDLE>(h); }
+
+FileHandle Opened(HANDLE h) {
+    return h == INVALID_HANDLE_VALUE ? nullptr : reinterpret_cast<FileHandle>(h);
+}
+
+// An NT call's status as Win32 callers read it: in the last error.
+BOOL Status(NTSTATUS status) {
+    if (NT_SUCCESS(status)) return 1;
+    ::SetLastError(::RtlNtStatusToDosError(status));
+    return 0;
+}
+
+// A name no longer than one MAX_PATH area, as the NT calls count it, in
+// area; false when it is longer.
+bool Counted(const WCHAR* name, WCHAR (&area)[MAX_PATH], UNICODE_STRING& u) {
+    const std::size_t n = std::char_traits<WCHAR>::length(name);
+    if (n >= MAX_PATH) return false;
+    std::memcpy(area, name, n * sizeof(WCHAR));
+    u.Length = u.MaximumLength = static_cast<USHORT>(n) * static_cast<USHORT>(sizeof(WCHAR));
+    u.Buffer = W(area);
+    return true;
+}
+
+}  // namespace
+
+FileHandle CreateFileW(const WCHAR* path, DWORD access, DWORD share, DWORD disposition,
+                       DWORD flags) {
+    return Opened(::CreateFileW(W(path), access, share, nullptr, disposition, flags, nullptr));
+}
+
+FileHandle NtCreateFile(FileHandle root, const WCHAR* name, DWORD access, DWORD share,
+                        DWORD options) {
+    WCHAR area[MAX_PATH];
+    UNICODE_STRING u;
+    if (!Counted(name, area, u)) {
+        ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return nullptr;
+    }
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &u, OBJ_CASE_INSENSITIVE, H(root), nullptr);
+    IO_STATUS_BLOCK io{};
+    HANDLE h = nullptr;
+    const NTSTATUS status = ::NtCreateFile(&h, access, &attributes, &io, nullptr, 0, share,
+                                           FILE_OPEN, options, nullptr, 0);
+    return Status(status) ? reinterpret_cast<FileHandle>(h) : nullptr;
+}
+
+BOOL CloseHandle(FileHandle h) { return ::CloseHandle(H(h)); }
+
+BOOL GetFileInformationByHandle(FileHandle h, FileInfo* info) {
+    BY_HANDLE_FILE_INFORMATION by;
+    if (!::GetFileInformationByHandle(H(h), &by)) return 0;
+    info->attributes = by.dwFileAttributes;
+    info->volumeSerial = by.dwVolumeSerialNumber;
+    info->fileIndex = (static_cast<std::uint64_t>(by.nFileIndexHigh) << 32) | by.nFileIndexLow;
+    info->links = by.nNumberOfLinks;
+    info->reparseTag = 0;
+    if (by.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        FILE_ATTRIBUTE_TAG_INFO tag;
+        if (!::GetFileInformationByHandleEx(H(h), FileAttributeTagInfo, &tag, sizeof tag)) return 0;
+        info->reparseTag = tag.ReparseTag;
+    }
+    return 1;
+}
+
+DWORD GetFinalPathNameByHandleW(FileHandle h, WCHAR* path, DWORD size) {
+    return ::GetFinalPathNameByHandleW(H(h), W(path), size, FILE_NAME_NORMALIZED);
+}
+
+BOOL SetFileDispositionByHandle(FileHandle h, BOOL deleteFile) {
+    FILE_DISPOSITION_INFO disposition;
+    disposition.DeleteFile = deleteFile ? TRUE : FALSE;
+    return ::SetFileInformationByHandle(H(h), FileDispositionInfo, &disposition,
+                                        sizeof disposition);
+}
+
+BOOL RenameByHandle(FileHandle h, FileHandle root, const WCHAR* name, BOOL replace) {
+    // FILE_RENAME_INFORMATION: a flag, the folder, and the name's length in
+    // bytes, followed by the name itself (MAX_PATH is far more than any name
+    // the program gives).
+    struct {
+        BOOLEAN ReplaceIfExists;
+        HANDLE RootDirectory;
+        ULONG FileNameLength;
+        WCHAR FileName[MAX_PATH];
+    } rename{};
+    const std::size_t n = std::char_traits<WCHAR>::length(name);
+    if (n >= MAX_PATH) {
+        ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return 0;
+    }
+    rename.ReplaceIfExists = replace ? TRUE : FALSE;
+    rename.RootDirectory = H(root);
+    rename.FileNameLength = static_cast<ULONG>(n) * static_cast<ULONG>(sizeof(WCHAR));
+    std::memcpy(rename.FileName, name, n * sizeof(WCHAR));
+    IO_STATUS_BLOCK io{};
+    constexpr auto kFileRenameInformation = static_cast<FILE_INFORMATION_CLASS>(10);
+    return Status(
+        ::NtSetInformationFile(H(h), &io, &rename, sizeof rename, kFileRenameInformation));
+}
 
 DWORD GetLastError() { return ::GetLastError(); }
 void SetLastError(DWORD code) { ::SetLastError(code); }

@@ -38,6 +38,15 @@ void WalkDirectory(WideString folder, EntryCallback callback, void* context) {
         Skipped(folder, nullptr, "not walked: a link (its contents lie elsewhere)");
         return;
     }
+    // Held while the walk goes on: its files are opened in it, and nobody
+    // can swap it for a link meanwhile. One that cannot be opened at all is
+    // searched as before, which tells why; any file it lists is left.
+    HeldFolder held;
+    const char* why = nullptr;
+    if (!held.Open(folder, &why) && why) {
+        Skipped(folder, nullptr, why);
+        return;
+    }
 
     const WideString pattern = ExactJoin(folder, u"*");
     if (!ShellAccepts([&](win::WCHAR* area) {

@@ -140,10 +140,11 @@ TEST_F(Cleanup, FontFolderKeepsOtherFilesAndBroadcastsOnce) {
     EXPECT_TRUE(t.Exists("roam/r/sub/inner.otf"));
     EXPECT_EQ(hooks.Count(Op::RemoveFontResourceExW), 3 * 2);  // each until the table lets go
     ASSERT_EQ(hooks.Count(Op::SendNotifyMessageW), 1);
-    // Sent once the folder's search is closed.
+    // Sent once the folder's search and the folder itself are closed.
     const auto& calls = hooks.Calls();
     EXPECT_EQ(calls.back().op, Op::SendNotifyMessageW);
-    EXPECT_EQ(calls[calls.size() - 2].op, Op::FindClose);
+    EXPECT_EQ(calls[calls.size() - 2].op, Op::CloseHandle);
+    EXPECT_EQ(calls[calls.size() - 3].op, Op::FindClose);
     // The .tmp file went without a font-table call.
     for (const auto& call : hooks.CallsOf(Op::RemoveFontResourceExW))
         EXPECT_EQ(call.text1.find(u".tmp"), WideString::npos);

@@ -72,7 +72,7 @@ TEST_F(FileOps, PathLengthLimitOfTheRenameFallback) {
     // The file system accepts 260 characters only where the host does; the
     // refusal of the delete is injected so the length check is reached.
     ScopedHooks hooks;
-    hooks.FailAll(Op::DeleteFileW, {0, 5});
+    hooks.FailAll(Op::SetFileDispositionByHandle, {0, 5});
     EXPECT_FALSE(DeleteFileOrRename(t.Win(n260)));
     EXPECT_EQ(sink.Texts(), std::vector<std::string>{"path too long"});
 }
@@ -82,34 +82,23 @@ TEST_F(FileOps, EachFallbackFailureIsReportedWithItsCode) {
     t.ReadOnly("r/a.otf");
     struct Case {
         Op op;
-        int nth;
+        win::DWORD error;
         std::vector<std::string> texts;
     };
     const Case cases[] = {
-        {Op::PathRemoveFileSpecW, 1, {"PathRemoveFileSpec failed, code=87"}},
-        {Op::GetTempFileNameW, 1, {"GetTempFileName failed, code=87"}},
-        // The empty temporary file goes again after a failed move ...
-        {Op::MoveFileExW, 1, {"MoveFile failed, code=87"}},
-        // ... and stays only when that delete fails too.
-        {Op::DeleteFileW,
-         2,
-         {"MoveFile failed, code=87", "DeleteFile failed on the tmp file path, code=87"}},
+        {Op::PathRemoveFileSpecW, 87, {"PathRemoveFileSpec failed, code=87"}},
+        {Op::RenameByHandle, 87, {"MoveFile failed, code=87"}},
+        // Every temporary name taken.
+        {Op::RenameByHandle, win::kErrorAlreadyExists, {"GetTempFileName failed, code=80"}},
     };
     for (const auto& c : cases) {
         sink.reports.clear();
         ScopedHooks hooks;
-        hooks.FailNth(c.op, c.nth, {0, 87});
-        if (c.op == Op::DeleteFileW) hooks.FailAll(Op::MoveFileExW, {0, 87});
+        hooks.FailAll(c.op, {0, c.error});
         EXPECT_FALSE(DeleteFileOrRename(t.Win("r/a.otf"))) << c.texts[0];
         EXPECT_EQ(sink.Texts(), c.texts);
         EXPECT_EQ(t.Read("r/a.otf"), "A");
-        if (c.op == Op::DeleteFileW) {
-            ASSERT_EQ(DelFiles("r").size(), 1u);
-            EXPECT_EQ(t.Read("r/" + DelFiles("r")[0]), "");
-            fs::remove(t.Host("r/" + DelFiles("r")[0]));
-        } else {
-            EXPECT_TRUE(DelFiles("r").empty());
-        }
+        EXPECT_TRUE(DelFiles("r").empty());
     }
     // A failed PathAppendW ends the fallback silently.
     sink.reports.clear();
@@ -118,6 +107,9 @@ TEST_F(FileOps, EachFallbackFailureIsReportedWithItsCode) {
     EXPECT_FALSE(DeleteFileOrRename(t.Win("r/a.otf")));
     EXPECT_TRUE(sink.reports.empty());
 }
+
+// The opens that matter to a retry are those for delete; the others look.
+bool ForDelete(const Call& call) { return call.op != Op::NtCreateFile || (call.n1 & win::kDelete); }
 
 // Scanners and indexers hold files for a moment on Windows: 32 and 5 are
 // tried again, briefly; other errors and read-only files are not.
@@ -131,12 +123,13 @@ TEST_F(FileOps, BriefRefusalsAreRetriedWithinTheCaps) {
         int calls;  // of op
         bool freed;
     } cases[] = {
-        {"delete refused with 32 three times", false, Op::DeleteFileW, 3, 32, 4, true},
-        {"delete refused with 5 twice", false, Op::DeleteFileW, 2, 5, 3, true},
-        {"delete refused with 2: no retry", false, Op::DeleteFileW, 1, 2, 1, false},
-        {"read-only: no retry, moved aside", true, Op::DeleteFileW, 0, 0, 1, true},
-        {"move refused with 5 twice", true, Op::MoveFileExW, 2, 5, 3, true},
-        {"held for good: ends within a second", false, Op::DeleteFileW, -1, 32, 7, false},
+        {"open for delete refused with 32 three times", false, Op::NtCreateFile, 3, 32, 4, true},
+        {"delete refused with 5 twice", false, Op::SetFileDispositionByHandle, 2, 5, 3, true},
+        {"delete refused with 2: no retry", false, Op::SetFileDispositionByHandle, 1, 2, 1, false},
+        {"read-only: no retry, moved aside", true, Op::SetFileDispositionByHandle, 0, 0, 1, true},
+        {"move refused with 5 twice", true, Op::RenameByHandle, 2, 5, 3, true},
+        {"held for good: ends within a second", false, Op::SetFileDispositionByHandle, -1, 32, 7,
+         false},
     };
     int folder = 0;
     for (const auto& c : cases) {
@@ -149,29 +142,29 @@ TEST_F(FileOps, BriefRefusalsAreRetriedWithinTheCaps) {
         hooks.FailAll(Op::Sleep, {1, 0});  // waits made, without waiting
         auto seen = std::make_shared<int>(0);
         hooks.Inject([&c, seen](const Call& call) -> std::optional<Outcome> {
-            if (call.op != c.op || (c.refusals >= 0 && ++*seen > c.refusals)) return std::nullopt;
+            if (call.op != c.op || !ForDelete(call) || (c.refusals >= 0 && ++*seen > c.refusals))
+                return std::nullopt;
             return Outcome{0, c.error};
         });
         const bool freed = c.readOnly ? DeleteFileOrRename(t.Win(f)) : TryDeleteFile(t.Win(f));
         EXPECT_EQ(freed, c.freed) << c.what;
-        EXPECT_EQ(hooks.Count(c.op), c.calls) << c.what;
+        const auto made = hooks.CallsOf(c.op);
+        EXPECT_EQ(std::count_if(made.begin(), made.end(), ForDelete), c.calls) << c.what;
         std::uint64_t waited = 0;
         for (const auto& s : hooks.CallsOf(Op::Sleep)) waited += s.n1;
         EXPECT_LE(waited, 1000u) << c.what;
         EXPECT_EQ(t.Exists(f), !freed) << c.what;
     }
-    // The temporary file that a refused move leaves goes again, even when
-    // something holds it for a moment; a run's waits are capped in all.
+    // A refused move leaves no temporary file; a run's waits are capped in all.
     ResetRetryBudget();
     t.File("r/a.otf", "A");
     t.ReadOnly("r/a.otf");
     ScopedHooks hooks;
     hooks.FailAll(Op::Sleep, {1, 0});
-    hooks.FailAll(Op::MoveFileExW, {0, 87});
-    hooks.FailNth(Op::DeleteFileW, 2, {0, 32});
+    hooks.FailAll(Op::RenameByHandle, {0, 87});
     EXPECT_FALSE(DeleteFileOrRename(t.Win("r/a.otf")));
     EXPECT_EQ(t.List("r"), std::vector<std::string>{"a.otf"});
-    hooks.FailAll(Op::DeleteFileW, {0, 32});
+    hooks.FailAll(Op::SetFileDispositionByHandle, {0, 32});
     for (int i = 0; i < 10; ++i) TryDeleteFile(t.Win("r/a.otf"));
     std::uint64_t waited = 0;
     for (const auto& s : hooks.CallsOf(Op::Sleep)) waited += s.n1;

@@ -13,12 +13,15 @@ struct HeldFile::State {
 
 HeldFile::HeldFile(const WideString& path, Share share) : state_(new State) {
     if (share == Share::ReadDelete) return;
+    // The run opens a file for delete by its name in the folder it holds.
+    const WideString name = path.substr(path.rfind(u'\\') + 1);
     state_->hooks.Inject(
-        [path](const win::testing::Call& call) -> std::optional<win::testing::Outcome> {
+        [path, name](const win::testing::Call& call) -> std::optional<win::testing::Outcome> {
             using win::testing::Op;
-            if ((call.op == Op::DeleteFileW || call.op == Op::MoveFileW ||
-                 call.op == Op::MoveFileExW) &&
-                call.text1 == path)
+            if (((call.op == Op::DeleteFileW || call.op == Op::MoveFileW ||
+                  call.op == Op::MoveFileExW) &&
+                 call.text1 == path) ||
+                (call.op == Op::NtCreateFile && (call.n1 & win::kDelete) && call.text1 == name))
                 return win::testing::Outcome{0, win::kErrorSharingViolation};
             return std::nullopt;
         });

@@ -37,55 +37,49 @@ bool IsLinkedSet(const WideString& pluginFolder) {
     return true;
 }
 
-std::string Code() { return std::to_string(static_cast<std::int32_t>(win::GetLastError())); }
-
-// A delete as a walk makes it, told to the log; in its dry run, foretold.
-void LoggedDelete(RunLog* log, WideString path) {
-    if (log->dryRun()) {
-        log->File(path, IsReadOnly(path) ? "would be left: read-only, Windows refuses its delete"
-                                         : "would be removed");
-        return;
-    }
-    if (TryDeleteFile(path)) {
-        log->File(path, "removed");
-        return;
-    }
-    log->File(path, IsExistingFile(path) ? "left: delete refused, code=" + Code()
-                                         : "left: gone before it could be deleted");
+// A set's walks are made with its plugin folder held, so that its letter and
+// "c" folders are opened in it whatever its path comes to lead to. True when
+// the set is to be walked: held, or missing (each walk then says so).
+bool HoldSet(HeldFolder& held, const WideString& pluginFolder) {
+    if (IsEmptyText(pluginFolder) || IsLinkedSet(pluginFolder)) return false;
+    const char* why = nullptr;
+    if (held.Open(pluginFolder, &why) || !why) return true;
+    if (RunLog* log = ActiveLog())
+        log->Folder(pluginFolder,
+                    "not walked, nor its letter and c folders: the plugin folder "
+                    "is a link, or no longer the folder it was");
+    return false;
 }
 
-void LoggedFont(RunLog* log, VXPluginContext* context, WideString path) {
-    if (log->dryRun()) {
-        log->File(path, IsReadOnly(path) ? "would be moved aside if Windows refuses the delete "
-                                           "(out of the font table first)"
-                                         : "would be removed (out of the font table first)");
-        return;
-    }
-    const bool letGo = UnregisterFontFile(context, path);
-    log->Line(std::string("font ") + WideToUtf8(path) +
-              (letGo ? ": the font table let go of it" : ": not in the font table"));
-    WideString movedTo;
-    if (DeleteFileOrRename(path, &movedTo)) {
-        if (movedTo.empty()) {
-            log->File(path, "removed");
-        } else {
-            log->File(path,
-                      "moved aside as " + WideToUtf8(movedTo.substr(movedTo.rfind(u'\\') + 1)));
+// What became of a file, told to the log when there is one. A run with a
+// log makes the very calls one without it makes; a foretelling run (update
+// mode with a log) opens and checks each file the same way and changes
+// nothing.
+FileFate Remove(const WideString& path, bool moveAside) {
+    RunLog* log = ActiveLog();
+    const bool foretell = log && log->dryRun();
+    if (log) log->current = path;
+    FileFate fate = RemoveFile(path, moveAside, foretell ? Act::Foretell : Act::Do);
+    if (log) {
+        const std::string would = foretell ? "would be " : "";
+        // Only fonts are moved aside, and they leave the font table first.
+        const std::string note = foretell && moveAside ? " (out of the font table first)" : "";
+        switch (fate.kind) {
+            case FileFate::Kind::Removed: log->File(path, would + "removed" + note); break;
+            case FileFate::Kind::MovedAside:
+                log->File(path, foretell
+                                    ? "would be moved aside if Windows refuses the delete" + note
+                                    : "moved aside as " + WideToUtf8(fate.movedTo.substr(
+                                                              fate.movedTo.rfind(u'\\') + 1)));
+                break;
+            case FileFate::Kind::Left:
+                log->File(path, would + "left: " + fate.why +
+                                    (fate.code ? ", code=" + std::to_string(fate.code) : ""));
+                break;
         }
-        return;
+        log->current.clear();
     }
-    log->File(path, "left: delete and move refused, code=" + Code());
-}
-
-// With a log, each entry a walk hands on is told of; the log itself is kept.
-template <class Act>
-void LoggedEntry(RunLog* log, WideString path, Act act) {
-    log->current = path;
-    if (log->IsLogFile(path))
-        log->File(path, "left: the log itself");
-    else
-        act(std::move(path));
-    log->current.clear();
+    return fate;
 }
 
 bool InLinkedSet(const WideString& folder, const WideString& roaming, const WideString& local) {
@@ -117,13 +111,14 @@ void CleanPluginFolders(VXPluginContext* context, WideString roamingFolder, Wide
                         WideString thirdFolder, WideString fourthFolder, bool updateMode) {
     // With a log, update mode walks to tell what a full run would do.
     if (updateMode && !(ActiveLog() && ActiveLog()->dryRun())) return;
-    if (!IsEmptyText(roamingFolder) && !IsLinkedSet(roamingFolder)) {
+    HeldFolder roamingSet, localSet;
+    if (HoldSet(roamingSet, roamingFolder)) {
         CleanFontFolderIfSet(context, context->roamingRDir);
         CleanFontFolderIfSet(context, context->roamingFourthDir);
         DeleteWalk(context, context->roamingEDir);
         DeleteWalk(context, roamingFolder);
     }
-    if (!IsEmptyText(localFolder) && !IsLinkedSet(localFolder)) {
+    if (HoldSet(localSet, localFolder)) {
         CleanFontFolderIfSet(context, context->localRDir);
         CleanFontFolderIfSet(context, context->localFourthDir);
         DeleteWalk(context, context->localEDir);
@@ -140,36 +135,29 @@ void CleanFontFolder(VXPluginContext* context, WideString folder) {
 
 bool FontEntryCallback(void* context, WideString path) {
     auto* ctx = static_cast<VXPluginContext*>(context);
-    if (RunLog* log = ActiveLog()) {
-        LoggedEntry(log, std::move(path), [&](WideString p) {
-            switch (ClassifyPluginFile(p)) {
-                case PluginFileKind::Font: LoggedFont(log, ctx, std::move(p)); break;
-                case PluginFileKind::Temporary: LoggedDelete(log, std::move(p)); break;
-                case PluginFileKind::Other:
-                    log->File(p, "left: another kind of file in a font folder");
-                    break;
-            }
-        });
-        return true;
-    }
+    RunLog* log = ActiveLog();
     switch (ClassifyPluginFile(path)) {
         case PluginFileKind::Font:
             // The file goes whether or not the font table let go of it.
-            UnregisterFontFile(ctx, path);
-            DeleteFileOrRename(std::move(path));
+            if (!log || !log->dryRun()) {
+                const bool letGo = UnregisterFontFile(ctx, path);
+                if (log)
+                    log->Line(
+                        std::string("font ") + WideToUtf8(path) +
+                        (letGo ? ": the font table let go of it" : ": not in the font table"));
+            }
+            Remove(path, true);
             break;
-        case PluginFileKind::Temporary: TryDeleteFile(std::move(path)); break;
-        case PluginFileKind::Other: break;
+        case PluginFileKind::Temporary: Remove(path, false); break;
+        case PluginFileKind::Other:
+            if (log) log->File(path, "left: another kind of file in a font folder");
+            break;
     }
     return true;
 }
 
 bool DeleteEntryCallback(void*, WideString path) {
-    if (RunLog* log = ActiveLog()) {
-        LoggedEntry(log, std::move(path), [log](WideString p) { LoggedDelete(log, std::move(p)); });
-        return true;
-    }
-    TryDeleteFile(std::move(path));
+    Remove(path, false);
     return true;
 }
 

@@ -111,12 +111,6 @@ void RunLog::Folder(const WideString& folder, const std::string& why) {
     Line("folder " + WideToUtf8(folder) + ": " + why);
 }
 
-bool RunLog::IsLogFile(const WideString& path) const {
-    return path.size() == path_.size() &&
-           std::equal(path.begin(), path.end(), path_.begin(),
-                      [](char16_t a, char16_t b) { return Folded(a) == Folded(b); });
-}
-
 RunLog::~RunLog() {
     if (g_log == this) SetActiveLog(nullptr);
 }
@@ -126,6 +120,9 @@ RunLog* ActiveLog() { return g_log; }
 void SetActiveLog(RunLog* log) {
     g_log = log;
     g_walkObserver = log ? ObserveWalk : nullptr;
+    // The walks keep the log's file by what it is, whatever spelling of a
+    // plugin folder's path names it.
+    KeepFile(log ? log->path_ : WideString());
     g_failureSink = log ? FailureSink{ReportToLog, nullptr} : FailureSink{};
 }
 

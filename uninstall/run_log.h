@@ -33,14 +33,13 @@ public:
     void Line(const std::string& text);
     void File(const WideString& path, const std::string& fate);
     void Folder(const WideString& folder, const std::string& why);
-    // Whether the file is the log itself, which the walks leave alone.
-    bool IsLogFile(const WideString& path) const;
 
     const bool& dryRun() const { return dryRun_; }
     WideString current;  // the file in hand, for the failure reports
     int removed = 0, moved = 0, left = 0, notWalked = 0, broadcasts = 0;
 
 private:
+    friend void SetActiveLog(RunLog* log);
     std::fstream stream_;
     WideString path_;
     bool dryRun_ = false;

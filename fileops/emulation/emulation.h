@@ -41,4 +41,8 @@ bool IsReadOnlyFile(const struct stat& lst);
 int LinkStat(const std::string& host, struct stat* st);
 int Unlink(const std::string& host);
 
+// A handle open without FILE_SHARE_DELETE holds this file or folder: Windows
+// then refuses to delete or rename it (ERROR_SHARING_VIOLATION).
+bool HeldAgainstDelete(const struct stat& st);
+
 }  // namespace vx::win::emu

@@ -26,6 +26,10 @@ BOOL Move(const WCHAR* from, const WCHAR* to, DWORD flags) {
         Fail(src.empty() ? kErrorPathNotFound : FromErrno(errno, src));
         return 0;
     }
+    if (HeldAgainstDelete(sst)) {
+        Fail(kErrorSharingViolation);
+        return 0;
+    }
     if (dst.empty()) {
         Fail(kErrorPathNotFound);
         return 0;
@@ -118,6 +122,10 @@ BOOL DeleteFileW(const WCHAR* path) {
     }
     if (S_ISDIR(lst.st_mode) || IsReadOnlyFile(lst)) {
         Fail(kErrorAccessDenied);
+        return 0;
+    }
+    if (HeldAgainstDelete(lst)) {
+        Fail(kErrorSharingViolation);
         return 0;
     }
     if (Unlink(host) != 0) {

@@ -1,0 +1,243 @@
+// Open files and folders as handles: each holds a host descriptor opened
+// without following a link where Windows would open the link itself, and
+// acts through the folder descriptor it was opened in, so that a folder
+// renamed or replaced meanwhile cannot lead it elsewhere. A handle opened
+// without FILE_SHARE_DELETE keeps others from renaming or deleting its file.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "fileops/emulation/emulation.h"
+
+namespace vx::win {
+
+struct OpenFile {
+    int fd = -1;        // O_PATH: the file or folder itself
+    int folderFd = -1;  // O_PATH: the folder its name lies in
+    std::string name;   // its name there, in host form
+    dev_t dev = 0;
+    ino_t ino = 0;
+    bool sharesDelete = true;
+};
+
+}  // namespace vx::win
+
+namespace vx::win::emu {
+namespace {
+
+using Identity = std::pair<dev_t, ino_t>;
+
+// Handles open without FILE_SHARE_DELETE, by the file they hold.
+std::map<Identity, int>& Unshared() {
+    static std::map<Identity, int> held;
+    return held;
+}
+
+std::string FdPath(int fd) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char target[PATH_MAX];
+    const ssize_t n = readlink(link, target, sizeof target);
+    return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
+// The name still names the file the handle holds.
+bool StillNamed(const OpenFile& h) {
+    struct stat st {};
+    return fstatat(h.folderFd, h.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           st.st_dev == h.dev && st.st_ino == h.ino;
+}
+
+FileHandle Open(int folderFd, std::string name, DWORD access, DWORD share, bool followLink,
+                bool folderOnly, bool fileOnly) {
+    if (name.empty() || name.find('/') != std::string::npos) {
+        Fail(kErrorInvalidName);
+        return nullptr;
+    }
+    const int fd =
+        openat(folderFd, name.c_str(), O_PATH | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
+    struct stat st {};
+    if (fd < 0 || fstat(fd, &st) != 0) {
+        Fail(errno == ENOENT ? kErrorFileNotFound : FromErrno(errno, {}));
+        if (fd >= 0) close(fd);
+        return nullptr;
+    }
+    DWORD refusal = 0;
+    if (folderOnly && !S_ISDIR(st.st_mode)) refusal = kErrorDirectory;
+    if (fileOnly && S_ISDIR(st.st_mode)) refusal = kErrorAccessDenied;
+    if ((access & kDelete) && Unshared().count({st.st_dev, st.st_ino}))
+        refusal = kErrorSharingViolation;
+    if (refusal) {
+        close(fd);
+        Fail(refusal);
+        return nullptr;
+    }
+    auto* h = new OpenFile;
+    h->fd = fd;
+    h->folderFd = fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    h->name = std::move(name);
+    h->dev = st.st_dev;
+    h->ino = st.st_ino;
+    h->sharesDelete = (share & kFileShareDelete) != 0;
+    if (!h->sharesDelete) ++Unshared()[{h->dev, h->ino}];
+    return h;
+}
+
+}  // namespace
+
+bool HeldAgainstDelete(const struct stat& st) {
+    return Unshared().count({st.st_dev, st.st_ino}) != 0;
+}
+
+}  // namespace vx::win::emu
+
+namespace vx::win::backend {
+
+using namespace emu;
+
+FileHandle CreateFileW(const WCHAR* path, DWORD access, DWORD share, DWORD disposition,
+                       DWORD flags) {
+    std::string host = HostPath(path);
+    if (host.empty() || disposition != kOpenExisting) {
+        Fail(host.empty() ? kErrorPathNotFound : kErrorInvalidParameter);
+        return nullptr;
+    }
+    while (host.size() > 1 && host.back() == '/') host.pop_back();
+    const auto slash = host.rfind('/');
+    const std::string folder = slash == 0 ? "/" : host.substr(0, slash);
+    std::string name = slash + 1 < host.size() ? host.substr(slash + 1) : ".";
+    const int folderFd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0) {
+        Fail(kErrorPathNotFound);
+        return nullptr;
+    }
+    // Without backup semantics Windows opens no folder.
+    FileHandle h =
+        Open(folderFd, std::move(name), access, share, !(flags & kFileFlagOpenReparsePoint), false,
+             !(flags & kFileFlagBackupSemantics));
+    if (!h && GetLastError() == kErrorFileNotFound) Fail(MissingError(host));
+    close(folderFd);
+    return h;
+}
+
+FileHandle NtCreateFile(FileHandle root, const WCHAR* name, DWORD access, DWORD share,
+                        DWORD options) {
+    if (!root || !name) {
+        Fail(kErrorInvalidHandle);
+        return nullptr;
+    }
+    const std::u16string n = name;
+    // The NT layer takes a name as it is, trailing dots and spaces too.
+    return Open(root->fd, ToUtf8(n.data(), n.size()), access, share,
+                !(options & kFileOpenReparsePoint), (options & kFileDirectoryFile) != 0,
+                (options & kFileNonDirectoryFile) != 0);
+}
+
+BOOL CloseHandle(FileHandle h) {
+    if (!h) {
+        Fail(kErrorInvalidHandle);
+        return 0;
+    }
+    if (!h->sharesDelete) {
+        auto it = Unshared().find({h->dev, h->ino});
+        if (it != Unshared().end() && --it->second == 0) Unshared().erase(it);
+    }
+    close(h->fd);
+    if (h->folderFd >= 0) close(h->folderFd);
+    delete h;
+    return 1;
+}
+
+BOOL GetFileInformationByHandle(FileHandle h, FileInfo* info) {
+    struct stat st {};
+    if (!h || fstat(h->fd, &st) != 0) {
+        Fail(kErrorInvalidHandle);
+        return 0;
+    }
+    const std::string host = FdPath(h->fd);
+    info->attributes = AttributesOf(host, st, BaseName(host));
+    info->reparseTag = (info->attributes & kAttrReparsePoint) ? ReparseTagOf(host, st) : 0;
+    info->volumeSerial = static_cast<DWORD>(st.st_dev);
+    info->fileIndex = st.st_ino;
+    info->links = static_cast<DWORD>(st.st_nlink);
+    return 1;
+}
+
+DWORD GetFinalPathNameByHandleW(FileHandle h, WCHAR* path, DWORD size) {
+    const std::string host = h ? FdPath(h->fd) : std::string();
+    if (host.empty()) {
+        Fail(kErrorInvalidHandle);
+        return 0;
+    }
+    const std::u16string w = u"\\\\?\\" + FromHostPath(host);
+    if (w.size() >= size) return static_cast<DWORD>(w.size() + 1);
+    std::copy(w.begin(), w.end(), path);
+    path[w.size()] = 0;
+    return static_cast<DWORD>(w.size());
+}
+
+BOOL SetFileDispositionByHandle(FileHandle h, BOOL deleteFile) {
+    struct stat st {};
+    if (!h || fstat(h->fd, &st) != 0) {
+        Fail(kErrorInvalidHandle);
+        return 0;
+    }
+    if (!deleteFile) return 1;
+    if (S_ISDIR(st.st_mode) || IsReadOnlyFile(st)) {
+        Fail(kErrorAccessDenied);
+        return 0;
+    }
+    // The name goes at once, as modern Windows lets it; only while it still
+    // names the file this handle holds.
+    if (!StillNamed(*h) || unlinkat(h->folderFd, h->name.c_str(), 0) != 0) {
+        Fail(kErrorAccessDenied);
+        return 0;
+    }
+    return 1;
+}
+
+BOOL RenameByHandle(FileHandle h, FileHandle root, const WCHAR* name, BOOL replace) {
+    if (!h || !root || !name) {
+        Fail(kErrorInvalidHandle);
+        return 0;
+    }
+    const std::u16string w = name;
+    const std::string target = ToUtf8(w.data(), w.size());
+    if (target.empty() || target.find('/') != std::string::npos) {
+        Fail(kErrorInvalidName);
+        return 0;
+    }
+    if (!StillNamed(*h)) {
+        Fail(kErrorAccessDenied);
+        return 0;
+    }
+    struct stat existing {};
+    if (fstatat(root->fd, target.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (!replace) {
+            Fail(kErrorAlreadyExists);
+            return 0;
+        }
+        if (S_ISDIR(existing.st_mode) || IsReadOnlyFile(existing)) {
+            Fail(kErrorAccessDenied);
+            return 0;
+        }
+    }
+    if (renameat2(h->folderFd, h->name.c_str(), root->fd, target.c_str(),
+                  replace ? 0 : RENAME_NOREPLACE) != 0) {
+        Fail(errno == EEXIST ? kErrorAlreadyExists : FromErrno(errno, {}));
+        return 0;
+    }
+    close(h->folderFd);
+    h->folderFd = fcntl(root->fd, F_DUPFD_CLOEXEC, 0);
+    h->name = target;
+    return 1;
+}
+
+}  // namespace vx::win::backend
