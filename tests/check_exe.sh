@@ -12,7 +12,7 @@ file "$exe" | grep -q 'PE32 executable (console) Intel 80386' || fail "not a PE3
 # Exactly these system DLLs: a list that could not be read fails too.
 table=$(i686-w64-mingw32-objdump -p "$exe")
 imports=$(sed -n 's/^\s*DLL Name: //p' <<<"$table" | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
-expected="advapi32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll shell32.dll shlwapi.dll user32.dll "
+expected="advapi32.dll gdi32.dll kernel32.dll msvcrt.dll ntdll.dll ole32.dll shell32.dll shlwapi.dll user32.dll "
 [ "$imports" = "$expected" ] || fail "imports '${imports}', not exactly '$expected'"
 # Looked up at run time: imported, it would keep the exe from starting on
 # Windows 7 without update KB2533623.
