@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "fileops/failure.h"
 #include "fileops/platform.h"
@@ -68,6 +70,8 @@ constexpr win::DWORD kLookOptions = win::kFileOpenReparsePoint | win::kFileSynch
 constexpr win::DWORD kLookAccess = win::kFileReadAttributes | win::kSynchronize;
 
 HeldFolder* g_innermost = nullptr;
+bool g_elevated = false;
+std::vector<WideString> g_trusted;
 bool g_keeping = false;
 win::FileInfo g_kept;
 
@@ -223,6 +227,27 @@ bool HeldFolder::Open(const WideString& path, const char** why) {
     const WideString own(WithoutTrailingSeparators(path));
     const std::size_t at = NameStart(own);
     if (at == 0) return false;
+    // Elevated, each folder from a known folder down is held in its turn,
+    // and none may be a link.
+    std::vector<std::unique_ptr<HeldFolder>> above;
+    if (g_elevated && !Find(own.substr(0, at > 3 ? at - 1 : at))) {
+        const auto known =
+            std::find_if(g_trusted.begin(), g_trusted.end(), [&](const WideString& k) {
+                return own.size() > k.size() + 1 && own.starts_with(k) && own[k.size()] == u'\\';
+            });
+        for (std::size_t step = known == g_trusted.end() ? WideString::npos
+                                                         : own.find(u'\\', known->size() + 1);
+             step < at; step = own.find(u'\\', step + 1)) {
+            above.push_back(std::make_unique<HeldFolder>());
+            if (!above.back()->OpenOne(own.substr(0, step), why)) return false;
+        }
+    }
+    return OpenOne(own, why);
+}
+
+bool HeldFolder::OpenOne(const WideString& own, const char** why) {
+    const std::size_t at = NameStart(own);
+    if (at == 0) return false;
     const WideString parent = own.substr(0, at > 3 ? at - 1 : at);
     const char16_t* name = own.c_str() + at;
     const HeldFolder* outer = Find(parent);
@@ -239,6 +264,10 @@ bool HeldFolder::Open(const WideString& path, const char** why) {
     const win::DWORD error = win::GetLastError();
     if (!outer) win::CloseHandle(root);
     if (!h) {
+        // What exists but does not open as a folder (a link to a file, a
+        // file) is no folder to act in; a missing one is told as missing.
+        if (why && error != win::kErrorFileNotFound && error != win::kErrorPathNotFound)
+            *why = "not walked: it does not open as a folder";
         win::SetLastError(error);
         return false;
     }
@@ -261,6 +290,17 @@ bool HeldFolder::Open(const WideString& path, const char** why) {
 }
 
 void ResetRetryBudget() { g_runRetryLeftMs = kRunRetryMs; }
+
+void NoteTokenElevation() {
+    win::SetRedirectionTrustPolicy();
+    g_elevated = win::GetTokenElevation() != 0;
+}
+
+void TrustFolder(const WideString& knownFolder) {
+    const std::u16string_view folder = WithoutTrailingSeparators(knownFolder);
+    if (!folder.empty() && std::find(g_trusted.begin(), g_trusted.end(), folder) == g_trusted.end())
+        g_trusted.emplace_back(folder);
+}
 
 void KeepFile(const WideString& path) {
     g_keeping = false;

@@ -29,8 +29,8 @@ public:
     HeldFolder& operator=(const HeldFolder&) = delete;
 
     // False when it does not open as that folder; then why says so (a
-    // "not walked" reason), or is null when the folder is missing or cannot
-    // be opened at all.
+    // "not walked" reason), or is null when the folder or its parent is
+    // missing.
     bool Open(const WideString& path, const char** why = nullptr);
     bool IsOpen() const { return handle_ != nullptr; }
 
@@ -39,6 +39,8 @@ public:
 
 private:
     friend struct EntryAccess;
+    // The folder alone, in its parent if that is held, else by path.
+    bool OpenOne(const WideString& own, const char** why);
     win::FileHandle handle_ = nullptr;
     WideString path_, finalPath_;
     HeldFolder* outer_ = nullptr;
@@ -76,6 +78,14 @@ bool TryDeleteFile(WideString path);
 void KeepFile(const WideString& path);
 // Gives a new run the whole of its waiting time for retries.
 void ResetRetryBudget();
+// Starts a run: notes whether its token is elevated, and asks Windows, where
+// it offers that, to follow no junction an unelevated process made.
+void NoteTokenElevation();
+// A folder the user's settings place (a known folder). An elevated run
+// follows no link below it, down to the folders it acts in: any process of
+// the same user, unelevated, could have planted one. An unelevated run
+// follows the user's links above the first folder it holds.
+void TrustFolder(const WideString& knownFolder);
 // Something exists there and it is not a folder.
 bool IsExistingFile(WideString path);
 bool IsDirectory(WideString path);

@@ -389,6 +389,18 @@ void GetSystemTime(SystemTime* time) {
 }
 
 // Injected: stands in.
+BOOL GetTokenElevation() {
+    if (auto r = Injected([&] { return Call{Op::GetTokenElevation}; })) return *r != 0;
+    return backend::GetTokenElevation();
+}
+
+// Injected: stands in.
+BOOL SetRedirectionTrustPolicy() {
+    if (auto r = Injected([&] { return Call{Op::SetRedirectionTrustPolicy}; })) return *r != 0;
+    return backend::SetRedirectionTrustPolicy();
+}
+
+// Injected: stands in.
 BOOL SetDefaultDllDirectories(DWORD flags) {
     if (auto r = Injected([&] { return Call{Op::SetDefaultDllDirectories, {}, {}, flags}; }))
         return *r != 0;

@@ -279,6 +279,27 @@ BOOL Sleep(DWORD milliseconds) {
     return 1;
 }
 
+BOOL GetTokenElevation() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return 0;
+    TOKEN_ELEVATION elevation{};
+    ::DWORD size = 0;
+    const BOOL known =
+        ::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    ::CloseHandle(token);
+    return known && elevation.TokenIsElevated;
+}
+
+BOOL SetRedirectionTrustPolicy() {
+    // Windows 10 2004 and later; found at run time, as older ones lack it.
+    using Fn = BOOL(WINAPI*)(int, PVOID, SIZE_T);
+    const auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetProcessMitigationPolicy")));
+    constexpr int kProcessRedirectionTrustPolicy = 16;
+    ::DWORD flags = 1;  // EnforceRedirectionTrust
+    return fn ? fn(kProcessRedirectionTrustPolicy, &flags, sizeof flags) : 0;
+}
+
 BOOL SetDefaultDllDirectories(DWORD flags) {
     // Found at run time: Windows 7 has it only with update KB2533623, and an
     // import would stop the program from starting without it.

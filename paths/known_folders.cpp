@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "fileops/fileops.h"
 #include "fileops/platform.h"
 #include "paths/exact_path.h"
 
@@ -20,7 +21,10 @@ WideString Resolve(win::KnownFolder id, const char16_t* suffix) {
     // Any other answer, a success code other than S_OK or S_OK without a
     // path, resolves nothing: the suffix alone would name a folder at the
     // root of the current drive.
-    return KnownFolderLocation(std::move(path), suffix);
+    WideString located = KnownFolderLocation(path, suffix);
+    if (!located.empty())
+        TrustFolder(located.substr(0, located.size() - std::u16string_view(suffix).size()));
+    return located;
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ void WalkDirectory(WideString folder, EntryCallback callback, void* context) {
     // searched as before, which tells why; any file it lists is left.
     HeldFolder held;
     const char* why = nullptr;
-    if (!held.Open(folder, &why) && why) {
+    if (!HeldFolder::Find(folder) && !held.Open(folder, &why) && why) {
         Skipped(folder, nullptr, why);
         return;
     }

@@ -2,7 +2,13 @@
 // kind of file gets, links, update mode and the font-change broadcast.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
 #include "context/plugin_context.h"
+#include "fileops/fileops.h"
 #include "fileops/platform.h"
 #include "fileops/platform_hooks.h"
 #include "fonts/fonts.h"
@@ -211,6 +217,145 @@ TEST_F(Cleanup, ExceptionInAFontWalkStillSendsTheBroadcast) {
     EXPECT_EQ(hooks.Count(Op::FindClose), 1);  // the search is closed on the way out too
     EXPECT_FALSE(c->fontBatchActive);
     EXPECT_TRUE(t.Exists("roam/e/untouched"));
+}
+
+// Whatever is swapped for a link at any moment of a run, nothing outside the
+// plugin's folders changes. For each call k of a run, a folder is renamed
+// away at call k and a link to an outside copy of it put in its place: the
+// walked "e" folder, the plugin folder, and the folder above it. Only the
+// last, swapped before the run has opened the plugin folder, may be followed
+// (it is the user's to place). Natively the test makes the links; Wine 8
+// makes none (CreateSymbolicLinkW succeeds and makes nothing), so there
+// tests/interleave_links.sh makes them on the host below VX_INTERLEAVE_ROOT.
+// A run in the same layout, elevated, follows no link below a known folder.
+TEST_F(Cleanup, NoSwapAtAnyCallRedirectsTheRun) {
+    const char* given = std::getenv("VX_INTERLEAVE_ROOT");
+    const std::string base = given ? "" : "interleave/";
+    const WideString root =
+        given ? WideString(given, given + std::strlen(given)) : t.Win("interleave");
+    const auto at = [&](const char* rel) {
+        WideString w = root + u"\\";
+        for (const char* c = rel; *c; ++c) w += *c == '/' ? u'\\' : static_cast<char16_t>(*c);
+        return w;
+    };
+    const char* files[] = {"r/a.otf", "r/b.otf", "e/x.bin", "e/y.bin", "c/z.bin", "top.bin"};
+    const auto write = [&](const WideString& folder) {
+        for (const char16_t* d : {u"", u"\\r", u"\\e", u"\\c"})
+            win::CreateDirectoryW((folder + d).c_str());
+        for (const char* f : files) {
+            std::fstream out;
+            WideString w = folder + u"\\";
+            for (const char* c = f; *c; ++c) w += *c == '/' ? u'\\' : static_cast<char16_t>(*c);
+            OpenFileStream(out, w, true, false);
+            out << "kept";
+        }
+    };
+    const auto outsideIntact = [&] {
+        for (const char* f : files) {
+            std::fstream in;
+            std::string text;
+            const std::string rel = std::string("outside/plugins/vexaline/") + f;
+            if (!OpenFileStream(in, at(rel.c_str()), false, false) || !(in >> text) ||
+                text != "kept")
+                return false;
+        }
+        return true;
+    };
+    for (const char* d : {"", "/set", "/set/plugins", "/outside", "/outside/plugins", "/links"})
+        win::CreateDirectoryW(at(d).c_str());
+    write(at("outside/plugins/vexaline"));
+    // A folder is renamed away and its stand-in, made beforehand beside it,
+    // renamed into its place: the stand-in holds a link where the folder
+    // held the one named (Wine moves a link's target, not the link).
+    const struct {
+        const char* what;
+        const char* target;
+        const char* link;
+        const char* leadsTo;
+    } swaps[] = {{"the walked e", "set/plugins/vexaline", "e", "outside/plugins/vexaline/e"},
+                 {"the plugin folder", "set/plugins", "vexaline", "outside/plugins/vexaline"},
+                 {"the folder above", "set", "plugins", "outside/plugins"}};
+    if (!given)
+        for (const auto& s : swaps) {
+            const std::string alt = base + s.target + ".alt";
+            fs::create_directories(t.Host(alt));
+            fs::create_directory_symlink(t.Host(base + s.leadsTo), t.Host(alt + "/" + s.link));
+        }
+    ASSERT_NE(win::GetFileAttributesW(at("set.alt/plugins").c_str()), win::kInvalidFileAttributes)
+        << "no link to swap in";
+    const WideString plugin = at("set/plugins/vexaline");
+    const auto run = [&] {
+        VXPluginContext context{VXContextParams{}};
+        context.roamingPluginDir = plugin;
+        context.DeriveRoamingDirs();
+        CleanPluginFolders(&context, plugin, {}, plugin + u"\\c", {}, false);
+    };
+    int runs = 0, redirected = 0, made = 0;
+    for (const auto& s : swaps) {
+        // The calls of a run undisturbed, and the one that opens the plugin
+        // folder itself.
+        write(plugin);
+        std::size_t calls = 0, pluginOpened = 0;
+        {
+            ScopedHooks hooks;
+            run();
+            calls = hooks.Calls().size();
+            for (std::size_t i = 0; i < calls && !pluginOpened; ++i)
+                if (hooks.Calls()[i].text1 == u"vexaline" &&
+                    std::string(win::testing::OpName(hooks.Calls()[i].op)) == "NtCreateFile")
+                    pluginOpened = i + 1;
+        }
+        for (std::size_t k = 1; k <= calls; ++k) {
+            write(plugin);
+            const WideString target = at(s.target), moved = target + u".moved",
+                             standIn = target + u".alt";
+            bool away = false, swapped = false, busy = false;
+            std::size_t seen = 0;
+            {
+                ScopedHooks hooks;
+                hooks.Inject([&](const Call&) -> std::optional<Outcome> {
+                    if (busy || ++seen != k) return std::nullopt;
+                    busy = true;
+                    away = win::MoveFileW(target.c_str(), moved.c_str());
+                    swapped = away && win::MoveFileW(standIn.c_str(), target.c_str());
+                    busy = false;
+                    return std::nullopt;
+                });
+                run();
+            }
+            ++runs;
+            made += swapped;
+            const bool followedByRight = s.link == std::string("plugins") && k <= pluginOpened;
+            if (!outsideIntact() && !followedByRight) {
+                ++redirected;
+                ADD_FAILURE() << s.what << " swapped at call " << k << " of " << calls;
+            }
+            if (swapped) win::MoveFileW(target.c_str(), standIn.c_str());
+            if (away) win::MoveFileW(moved.c_str(), target.c_str());
+            if (!outsideIntact()) write(at("outside/plugins/vexaline"));
+        }
+    }
+    std::printf("interleaving: %d runs, %d swaps made, %d redirected\n", runs, made, redirected);
+
+    // An elevated run follows no link below a known folder, which an
+    // unelevated process of the same user could have planted; an unelevated
+    // one follows the user's own.
+    TrustFolder(at("set.alt"));
+    for (const bool elevated : {true, false}) {
+        const WideString linked = at("set.alt/plugins/vexaline");
+        ScopedHooks hooks;
+        hooks.FailAll(Op::GetTokenElevation, {elevated, 0});
+        NoteTokenElevation();
+        VXPluginContext context{VXContextParams{}};
+        context.roamingPluginDir = linked;
+        context.DeriveRoamingDirs();
+        CleanPluginFolders(&context, linked, {}, linked + u"\\c", {}, false);
+        EXPECT_EQ(outsideIntact(), elevated) << "elevated " << elevated;
+        write(at("outside/plugins/vexaline"));
+    }
+    ScopedHooks unelevated;
+    unelevated.FailAll(Op::GetTokenElevation, {0, 0});
+    NoteTokenElevation();
 }
 
 }  // namespace

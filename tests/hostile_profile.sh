@@ -40,11 +40,17 @@ for d in "$R/r" "$R/e" "$R" "$R/c"; do
 done
 ln -s "$work/outside/dir" "$R/e/link-to-dir"
 ln -s "$work/outside/dir" "$R/r/link-to-dir.otf"
-# Windows gives a link to a file no way to be told from the file it leads to.
-if native; then
-    ln -s "$work/outside/target.otf" "$R/r/link-to-file.otf"
-    ln -s "$work/outside/target.otf" "$R/e/link-to-file"
-fi
+# Links to files outside: Windows and the emulation open such a link as
+# itself and remove it; Wine opens its target, and only the final path
+# tells, so there the link stays and so does its target.
+ln -s "$work/outside/target.otf" "$R/r/link-to-file.otf"
+ln -s "$work/outside/target.otf" "$R/e/link-to-file"
+ln -s "$work/outside/target.otf" "$R/c/link-to-file"
+# Names that are not UTF-8 on the host: Wine lists both of a pair with
+# U+FFFD, and a name that matches no file exactly opens the first one that
+# matches in another case. Fonts may go; the ".OTF" files, another kind of
+# file to a font folder, stay.
+for i in 1 2 3 4 5 6; do echo f > "$R/r/v"$'\xe9'"$i.otf"; echo keep > "$R/r/v"$'\xe8'"$i.OTF"; done
 
 # Full Windows paths of 259, 260 and 261 characters in the "e" folder.
 if native; then win_r="C:$R"; else win_r="C:${R#"$WINEPREFIX/drive_c"}"; fi
@@ -73,10 +79,15 @@ run
 judge "exits 0 silently; nothing outside the plugin's folders changed" "$outside_before" \
     "$work" -path "./${R#"$work"/}" -o -path "./${L#"$work"/}"
 check "the link targets stay" test "$(cat "$work/outside/target.otf"):$(cat "$work/outside/dir/file")" = "secret:inside"
-links="links to folders stay"
-native && links="links to files go, $links"
-check "$links" \
-    test "$(cd "$R" && ls -d e/link-* r/link-* 2>/dev/null | tr '\n' ' ')" = "e/link-to-dir r/link-to-dir.otf "
+if native; then
+    check "links to files go, links to folders stay" \
+        test "$(cd "$R" && ls -d c/link-* e/link-* r/link-* 2>/dev/null | tr '\n' ' ')" = "e/link-to-dir r/link-to-dir.otf "
+else
+    check "links to files and folders stay" \
+        test "$(cd "$R" && ls -d c/link-* e/link-* r/link-* 2>/dev/null | tr '\n' ' ')" = "c/link-to-file e/link-to-dir e/link-to-file r/link-to-dir.otf r/link-to-file.otf "
+fi
+check "names that are not UTF-8: every .OTF stays whole" \
+    test "$(cat "$R/r/v"$'\xe8'*.OTF | grep -c '^keep$')" = 6
 for n in "${odd[@]}" x.ttf; do
     check "e, plugin and c folders lose '$n'" test ! -e "$R/e/$n" -a ! -e "$R/$n" -a ! -e "$R/c/$n"
 done
@@ -87,7 +98,7 @@ done
 # "..keep" has the extension ".keep": not one.
 expected_r=$(printf '%s\n' "..keep" "...json" "trailing dot." "x.ttf" "x.ttf " | LC_ALL=C sort | tr '\n' '|')
 check "r folder: fonts go, other names stay" \
-    test "$(cd "$R/r" && ls -A | grep -vi '^del' | grep -v '^readonly\|^link' | LC_ALL=C sort | tr '\n' '|')" = "$expected_r"
+    test "$(cd "$R/r" && ls -A | grep -avi '^del' | LC_ALL=C grep -av '^readonly\|^link\|^v[^ -~]' | LC_ALL=C sort | tr '\n' '|')" = "$expected_r"
 check "read-only files stay in delete walks" \
     test -e "$R/e/readonly.bin" -a -e "$R/readonly.bin" -a -e "$R/c/readonly-font.otf" -a -e "$R/e/..ro"
 check "read-only fonts in r are moved aside there" \
@@ -95,7 +106,7 @@ check "read-only fonts in r are moved aside there" \
 check "259-character path deleted, 260 and 261 skipped" \
     test "$(ls "$R/e" | awk '{print length($0)}' | sort -n | tail -2 | tr '\n' ' ')" = "$((260 - winlen)) $((261 - winlen)) "
 check "10,000 files in one folder all go" \
-    test "$(ls "$R/c" | grep -v '^trailing dot.$\|^x.ttf $' | tr '\n' ' ')" = "many readonly-font.otf readonly.bin "
+    test "$(ls "$R/c" | grep -v '^trailing dot.$\|^x.ttf $\|^link-to-file$' | tr '\n' ' ')" = "many readonly-font.otf readonly.bin "
 check "walked folders that are links are not walked" \
     test "$(cat "$work/outside/fonts/MyFont.otf"):$(cat "$work/outside/docs/report.docx"):$(cat "$work/outside/cloud/sync.db")" = "font:doc:db"
 

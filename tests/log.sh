@@ -77,11 +77,14 @@ for bad in "$(win "$logs/missing/x.log")" "$(win "$logs/folder.log")" "$(win "$l
         { echo "  status $status, printed: ${output:0:600}"; diff <(echo "$ls_before") <(snapshot) | head; }
 done
 
-# A log inside a plugin folder is kept; the rest there goes as usual.
-echo x > "$R/e/other"
-run "--log=$(win "$R/e/run.log")"
-check "a log in a plugin folder is kept, and says so" \
-    test "$status:$(ls "$R/e" | grep -v '^sub$'):$(tr -d '\r' < "$R/e/run.log" | grep -c 'run.log: left: the log itself')" = "0:run.log:1"
+# A log inside a plugin folder is kept, however its path is spelt; the rest
+# there goes as usual.
+for spelling in 'e\run.log' 'e\dot.log.' 'e\.\x.log' 'r\..\e\x.log' 'e/x.log' 'e\\x.log'; do
+    find "$R/e" -maxdepth 1 -type f -delete; echo x > "$R/e/other"
+    run "--log=$(win "$R")\\$spelling"
+    check "a log in a plugin folder ($spelling) is kept, and says so" \
+        test "$status:$(ls "$R/e" | grep -v '^sub$' | grep -c .):$(cat "$R/e/"*.log | tr -d '\r' | grep -c ': left: the log itself')" = "0:1:1"
+done
 if native; then
     # A write that fails (a full disk) drops the rest of the log, not the run.
     echo x > "$R/e/other"

@@ -207,6 +207,15 @@ std::string List(const u16string& folder) {
 
 std::string Result(BOOL r) { return r ? "1" : '0' + Err(); }
 
+// The file's final path is its folder's plus name, to the letter.
+bool InPlace(FileHandle folder, FileHandle file, const u16string& name) {
+    WCHAR a[2 * kMaxPath] = {}, b[2 * kMaxPath] = {};
+    const DWORD n = GetFinalPathNameByHandleW(folder, a, 2 * kMaxPath);
+    const DWORD m = GetFinalPathNameByHandleW(file, b, 2 * kMaxPath);
+    return n && m && n < 2 * kMaxPath && m < 2 * kMaxPath &&
+           u16string(b, m) == u16string(a, n) + u"\\" + name;
+}
+
 void FileCase(const u16string& scratch, std::size_t index, char variant) {
     const std::string id = 'c' + std::to_string(index) + variant;
     const u16string f = scratch + u"\\" + u16string(id.begin(), id.end());
@@ -218,6 +227,36 @@ void FileCase(const u16string& scratch, std::size_t index, char variant) {
     FindHandle h = FindFirstFileW(t.c_str(), &data);
     Line(at + "find " + (h ? Show(data.fileName) + ":" + Attr(data.attributes) : "none" + Err()));
     if (h) FindClose(h);
+    // Through handles, as the run acts: the folder held, the name opened in
+    // it without following a link, whether its final path is the folder's
+    // plus that name, a rename there and back, and a delete.
+    FileHandle folder =
+        CreateFileW(f.c_str(), kFileListDirectory | kFileReadAttributes | kSynchronize,
+                    kFileShareRead | kFileShareWrite, kOpenExisting, kFileFlagBackupSemantics);
+    const auto open = [&]() -> FileHandle {
+        return folder ? NtCreateFile(folder, kNames[index].c_str(),
+                                     kDelete | kFileReadAttributes | kSynchronize,
+                                     kFileShareRead | kFileShareWrite | kFileShareDelete,
+                                     kFileNonDirectoryFile | kFileOpenReparsePoint |
+                                         kFileSynchronousIoNonalert)
+                      : nullptr;
+    };
+    FileHandle file = open();
+    FileInfo info;
+    Line(at + "open " +
+         (file && GetFileInformationByHandle(file, &info)
+              ? "1 " + Attr(info.attributes) +
+                    (InPlace(folder, file, kNames[index]) ? " in place" : " elsewhere")
+              : "0" + Err()));
+    if (file) {
+        Line(at + "rename " + Result(RenameByHandle(file, folder, u"renamed", 0)) + " " + List(f));
+        Line(at + "rename back " + Result(RenameByHandle(file, folder, kNames[index].c_str(), 0)) +
+             " " + List(f));
+        Line(at + "dispose " + Result(SetFileDispositionByHandle(file, 1)) + " " + List(f));
+        CloseHandle(file);
+        Line(at + "closed " + List(f));
+    }
+    if (folder) CloseHandle(folder);
     Line(at + "delete " + Result(DeleteFileW(t.c_str())) + " " + List(f));
     Line(at + "move " + Result(MoveFileW(t.c_str(), (f + u"\\moved").c_str())) + " " + List(f));
     Line(at + "move back " + Result(MoveFileW((f + u"\\moved").c_str(), t.c_str())) + " " +

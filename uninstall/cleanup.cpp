@@ -82,10 +82,14 @@ FileFate Remove(const WideString& path, bool moveAside) {
     return fate;
 }
 
-bool InLinkedSet(const WideString& folder, const WideString& roaming, const WideString& local) {
+// A folder of a set that was refused (walked is false for it) or is a link.
+bool InRefusedSet(const WideString& folder, const WideString& roaming, bool roamingWalked,
+                  const WideString& local, bool localWalked) {
     const WideString parent = ExactParent(folder);
-    return !IsEmptyText(parent) && (TextEquals(parent, roaming) || TextEquals(parent, local)) &&
-           IsLinkedSet(parent);
+    if (IsEmptyText(parent)) return false;
+    const bool inRoaming = TextEquals(parent, roaming), inLocal = TextEquals(parent, local);
+    return (inRoaming && !roamingWalked) || (inLocal && !localWalked) ||
+           ((inRoaming || inLocal) && IsLinkedSet(parent));
 }
 
 }  // namespace
@@ -106,26 +110,29 @@ FontChangeBatch::~FontChangeBatch() {
 // The run calls this twice (see RunUninstall): thirdFolder is the roaming c
 // folder, then the cloud-files plugin folder; fourthFolder is the local c
 // folder both times. Each is emptied like the plugin folders, unless it lies
-// in a set that is a link.
+// in a set that is a link or was not walked.
 void CleanPluginFolders(VXPluginContext* context, WideString roamingFolder, WideString localFolder,
                         WideString thirdFolder, WideString fourthFolder, bool updateMode) {
     // With a log, update mode walks to tell what a full run would do.
     if (updateMode && !(ActiveLog() && ActiveLog()->dryRun())) return;
     HeldFolder roamingSet, localSet;
-    if (HoldSet(roamingSet, roamingFolder)) {
+    const bool roamingWalked = HoldSet(roamingSet, roamingFolder);
+    if (roamingWalked) {
         CleanFontFolderIfSet(context, context->roamingRDir);
         CleanFontFolderIfSet(context, context->roamingFourthDir);
         DeleteWalk(context, context->roamingEDir);
         DeleteWalk(context, roamingFolder);
     }
-    if (HoldSet(localSet, localFolder)) {
+    const bool localWalked = HoldSet(localSet, localFolder);
+    if (localWalked) {
         CleanFontFolderIfSet(context, context->localRDir);
         CleanFontFolderIfSet(context, context->localFourthDir);
         DeleteWalk(context, context->localEDir);
         DeleteWalk(context, localFolder);
     }
-    if (!InLinkedSet(thirdFolder, roamingFolder, localFolder)) DeleteWalk(context, thirdFolder);
-    if (!InLinkedSet(fourthFolder, roamingFolder, localFolder)) DeleteWalk(context, fourthFolder);
+    for (const WideString* folder : {&thirdFolder, &fourthFolder})
+        if (!InRefusedSet(*folder, roamingFolder, roamingWalked, localFolder, localWalked))
+            DeleteWalk(context, *folder);
 }
 
 void CleanFontFolder(VXPluginContext* context, WideString folder) {

@@ -49,6 +49,7 @@ int Run(int argc, const char* const* argv) {
     // where a planted DLL would otherwise be found first.
     win::SetDefaultDllDirectories(win::kLoadLibrarySearchSystem32);
     ResetRetryBudget();
+    NoteTokenElevation();
     const WideString roamingFolder = RoamingPluginDir();
     WideString dataFolder = PluginDataDir(true);
     const WideString localFolder = LocalPluginDir();

@@ -69,8 +69,13 @@ FileHandle Open(int folderFd, std::string name, DWORD access, DWORD share, bool 
         if (fd >= 0) close(fd);
         return nullptr;
     }
+    // A link to a folder is a folder-type reparse point on Windows.
+    struct stat through {};
+    const bool folder = S_ISDIR(st.st_mode) ||
+                        (S_ISLNK(st.st_mode) && fstatat(folderFd, name.c_str(), &through, 0) == 0 &&
+                         S_ISDIR(through.st_mode));
     DWORD refusal = 0;
-    if (folderOnly && !S_ISDIR(st.st_mode)) refusal = kErrorDirectory;
+    if (folderOnly && !folder) refusal = kErrorDirectory;
     if (fileOnly && S_ISDIR(st.st_mode)) refusal = kErrorAccessDenied;
     if ((access & kDelete) && Unshared().count({st.st_dev, st.st_ino}))
         refusal = kErrorSharingViolation;

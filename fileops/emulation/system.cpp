@@ -88,6 +88,12 @@ void GetSystemTime(SystemTime* time) {
 // The host has no DLL search order to narrow.
 BOOL SetDefaultDllDirectories(DWORD) { return 1; }
 
+// A user's process, unelevated; tests inject an elevated token.
+BOOL GetTokenElevation() { return 0; }
+
+// As on Windows before 10 2004: not offered.
+BOOL SetRedirectionTrustPolicy() { return 0; }
+
 // The host's arguments are bytes; read as UTF-8, they are what Windows would
 // hand out of its wide command line.
 void GetCommandLineArgsW(std::vector<std::u16string>& args) {
