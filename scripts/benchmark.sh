@@ -7,6 +7,9 @@
 # 32-bit product under Wine, in each mode the machine runs, against the
 # design's floor and `cmd /c del`, for both folders together and
 # for each alone (N up to 10,000).
+# VX_BENCH_BEFORE names a folder holding another build's uninstall and
+# uninstall.exe (an earlier commit's, say): both then run side by side,
+# alternating, and the tables give their ratio.
 # Usage: scripts/benchmark.sh [N ...]   (default 1000 10000 100000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,13 +34,22 @@ layout() {  # layout HOME N
 median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 now() { date +%s.%N; }
 
-printf '%8s %12s %12s %7s %10s %14s\n' N uninstall_s find_s ratio peak_KiB syscalls/file
+before=${VX_BENCH_BEFORE:-}
+# The other build's median on the same trees, and this one's ratio to it.
+against() { [ -z "$before" ] || printf ' %12.4f %9.3f' "$1" "$(echo "$2 / $1" | bc -l)"; }
+printf '%8s %12s %12s %7s %10s %14s' N uninstall_s find_s ratio peak_KiB syscalls/file
+[ -z "$before" ] && echo || printf ' %12s %9s\n' before_s vs_before
 for n in "${sizes[@]}"; do
-    u=() f=()
+    u=() f=() b=()
     for ((i = 0; i < runs; i++)); do
         layout "$work/home" "$n"
         t0=$(now); HOME=$work/home "$exe"; t1=$(now)
         u+=("$(echo "$t1 - $t0" | bc)")
+        if [ -n "$before" ]; then
+            layout "$work/home" "$n"
+            t0=$(now); HOME=$work/home "$before/uninstall"; t1=$(now)
+            b+=("$(echo "$t1 - $t0" | bc)")
+        fi
         layout "$work/home" "$n"
         plugin=$work/home/AppData/Roaming/Orvane/Brimlet/plugins/vexaline
         t0=$(now); find "$plugin/r" "$plugin/e" -maxdepth 1 -type f -delete; t1=$(now)
@@ -48,8 +60,10 @@ for n in "${sizes[@]}"; do
     peak=$( { HOME=$work/home /usr/bin/time -f '%M' "$exe"; } 2>&1 | tail -n 1)
     layout "$work/home" "$n"
     calls=$(HOME=$work/home strace -f -c -o "$work/strace" "$exe" && awk '/total/ {print $4}' "$work/strace")
-    printf '%8d %12.4f %12.4f %7.2f %10d %14.2f\n' "$n" "$um" "$fm" "$(echo "$um / $fm" | bc -l)" \
+    printf '%8d %12.4f %12.4f %7.2f %10d %14.2f' "$n" "$um" "$fm" "$(echo "$um / $fm" | bc -l)" \
         "$peak" "$(echo "$calls / (2 * $n)" | bc -l)"
+    [ -z "$before" ] || against "$(printf '%s\n' "${b[@]}" | median)" "$um"
+    echo
 done
 
 # The 32-bit product under Wine, in every mode the machine runs, against the
@@ -82,11 +96,12 @@ for mode in $modes; do
     what="32-bit uninstall.exe"; [ "$mode" != win64 ] || what="x86-64 test build (not the product)"
     echo "$what under Wine in $mode mode: against the design's floor and cmd /c del"
     echo "(r: font files, each given an attribute query and a font-table call; e: other files)"
-    printf '%8s %-8s %12s %12s %12s %9s %9s\n' N folders uninstall_s floor_s del_s vs_floor vs_del
+    printf '%8s %-8s %12s %12s %12s %9s %9s' N folders uninstall_s floor_s del_s vs_floor vs_del
+    [ -z "$before" ] && echo || printf ' %12s %9s\n' before_s vs_before
     for n in "${sizes[@]}"; do
         [ "$n" -le 10000 ] || continue  # Wine's cmd is slow past that
         for folders in "r e" "r" "e"; do
-            u=() f=() d=() floor_args=() del=()
+            u=() f=() d=() b=() floor_args=() del=()
             for folder in $folders; do
                 if [ "$folder" = r ]; then floor_args+=("font:$win_plugin\\r") del+=("$win_plugin\\r\\*.otf")
                 else floor_args+=("delete:$win_plugin\\e") del+=("$win_plugin\\e\\*"); fi
@@ -94,6 +109,10 @@ for mode in $modes; do
             for ((i = 0; i < runs; i++)); do
                 rm -rf "$profile/AppData/Roaming/Orvane"; fill "$n" $folders
                 u+=("$(timed "$wine" "$build/uninstall.exe")")
+                if [ -n "$before" ]; then
+                    fill "$n" $folders
+                    b+=("$(timed "$wine" "$before/uninstall.exe")")
+                fi
                 fill "$n" $folders
                 f+=("$(timed "$wine" "$build/tests/bench_floor.exe" "${floor_args[@]}")")
                 fill "$n" $folders
@@ -101,8 +120,10 @@ for mode in $modes; do
             done
             um=$(printf '%s\n' "${u[@]}" | median) fm=$(printf '%s\n' "${f[@]}" | median)
             dm=$(printf '%s\n' "${d[@]}" | median)
-            printf '%8d %-8s %12.4f %12.4f %12.4f %9.3f %9.3f\n' "$n" "${folders// /+}" "$um" "$fm" "$dm" \
+            printf '%8d %-8s %12.4f %12.4f %12.4f %9.3f %9.3f' "$n" "${folders// /+}" "$um" "$fm" "$dm" \
                 "$(echo "$um / $fm" | bc -l)" "$(echo "$um / $dm" | bc -l)"
+            [ -z "$before" ] || against "$(printf '%s\n' "${b[@]}" | median)" "$um"
+            echo
         done
     done
     # The fixed cost: update mode on an empty profile against a program that

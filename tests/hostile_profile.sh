@@ -43,7 +43,9 @@ ln -s "$work/outside/dir" "$R/r/link-to-dir.otf"
 # Links to files outside: Windows and the emulation open such a link as
 # itself and remove it; Wine opens its target, and only the final path
 # tells, so there the link stays and so does its target.
+echo pinned > "$work/outside/pinned.otf"; chmod a-w "$work/outside/pinned.otf"
 ln -s "$work/outside/target.otf" "$R/r/link-to-file.otf"
+ln -s "$work/outside/pinned.otf" "$R/r/link-to-pinned.otf"
 ln -s "$work/outside/target.otf" "$R/e/link-to-file"
 ln -s "$work/outside/target.otf" "$R/c/link-to-file"
 # Names that are not UTF-8 on the host: Wine lists both of a pair with
@@ -78,13 +80,13 @@ outside_before=$(outside_snapshot)
 run
 judge "exits 0 silently; nothing outside the plugin's folders changed" "$outside_before" \
     "$work" -path "./${R#"$work"/}" -o -path "./${L#"$work"/}"
-check "the link targets stay" test "$(cat "$work/outside/target.otf"):$(cat "$work/outside/dir/file")" = "secret:inside"
+check "the link targets stay" test "$(cat "$work/outside/target.otf" "$work/outside/pinned.otf" "$work/outside/dir/file" | tr '\n' :)" = "secret:pinned:inside:"
 if native; then
     check "links to files go, links to folders stay" \
         test "$(cd "$R" && ls -d c/link-* e/link-* r/link-* 2>/dev/null | tr '\n' ' ')" = "e/link-to-dir r/link-to-dir.otf "
 else
     check "links to files and folders stay" \
-        test "$(cd "$R" && ls -d c/link-* e/link-* r/link-* 2>/dev/null | tr '\n' ' ')" = "c/link-to-file e/link-to-dir e/link-to-file r/link-to-dir.otf r/link-to-file.otf "
+        test "$(cd "$R" && ls -d c/link-* e/link-* r/link-* 2>/dev/null | tr '\n' ' ')" = "c/link-to-file e/link-to-dir e/link-to-file r/link-to-dir.otf r/link-to-file.otf r/link-to-pinned.otf "
 fi
 check "names that are not UTF-8: every .OTF stays whole" \
     test "$(cat "$R/r/v"$'\xe8'*.OTF | grep -c '^keep$')" = 6
