@@ -362,10 +362,17 @@ FileFate RemoveFile(const WideString& path, bool moveAside, Act act) {
         win::SetLastError(error);
         return fate;
     }
+    // Its attributes and identity only where they are needed: the open
+    // above takes no folder, and the rest of the check is its final path.
+    bool known = false;
+    const auto readInfo = [&] {
+        if (!known) known = win::GetFileInformationByHandle(entry.h, &entry.info) != 0;
+        fate.readOnly = known && (entry.info.attributes & win::kAttrReadOnly);
+        return known;
+    };
     FinalArea area;
-    if (!win::GetFileInformationByHandle(entry.h, &entry.info) ||
-        (entry.info.attributes & win::kAttrDirectory) ||
-        !NamedThere(FinalPath(entry.h, area), EntryAccess::Final(*folder), name, false)) {
+    if (!NamedThere(FinalPath(entry.h, area), EntryAccess::Final(*folder), name, false) ||
+        ((g_keeping || act == Act::Foretell) && !readInfo())) {
         fate.why =
             "it does not open as itself (a link Windows follows, or a name that opens "
             "another file)";
@@ -375,7 +382,6 @@ FileFate RemoveFile(const WideString& path, bool moveAside, Act act) {
         fate.why = "the log itself";
         return fate;
     }
-    fate.readOnly = (entry.info.attributes & win::kAttrReadOnly) != 0;
     if (act == Act::Foretell) {
         fate.kind = !fate.readOnly ? FileFate::Kind::Removed
                     : moveAside    ? FileFate::Kind::MovedAside
@@ -384,25 +390,17 @@ FileFate RemoveFile(const WideString& path, bool moveAside, Act act) {
         return fate;
     }
 
+    // Wine deletes at the close, by path, and only while that path still
+    // leads to the open file: a folder swapped meanwhile makes it keep the
+    // file and report success. Nothing wrong goes; the report is the one
+    // thing that can be wrong, in that moment alone.
     if (WithRetries(
             budget, [&] { return win::SetFileDispositionByHandle(entry.h, 1) != 0; },
-            [&](win::DWORD error) { return error == win::kErrorAccessDenied && fate.readOnly; })) {
-        entry.Close();
-        // Wine reports a delete done that it did not make when the folder's
-        // path has come to lead elsewhere: then the file is still there, and
-        // its final path shows where the folder's path now leads. (A file
-        // another program holds with FILE_SHARE_DELETE stays, in its place,
-        // until that program lets go.)
-        Entry look;
-        look.h = win::NtCreateFile(EntryAccess::Handle(*folder), name, kLookAccess, kShareAll,
-                                   kLookOptions);
-        if (!look.h || !win::GetFileInformationByHandle(look.h, &look.info) ||
-            !SameFile(look.info, entry.info) ||
-            NamedThere(FinalPath(look.h, area), EntryAccess::Final(*folder), name, false)) {
-            fate.kind = FileFate::Kind::Removed;
-            return fate;
-        }
-        win::SetLastError(win::kErrorAccessDenied);
+            [&](win::DWORD error) {
+                return error == win::kErrorAccessDenied && readInfo() && fate.readOnly;
+            })) {
+        fate.kind = FileFate::Kind::Removed;
+        return fate;
     }
     fate.code = win::GetLastError();
     fate.why = "delete refused";

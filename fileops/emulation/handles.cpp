@@ -19,9 +19,10 @@
 namespace vx::win {
 
 struct OpenFile {
-    int fd = -1;        // O_PATH: the file or folder itself
-    int folderFd = -1;  // O_PATH: the folder its name lies in
-    std::string name;   // its name there, in host form
+    int fd = -1;                 // O_PATH: the file or folder itself
+    OpenFile* folder = nullptr;  // the folder its name lies in, kept while this is open
+    int refs = 1;                // its handle, and the handles opened in it
+    std::string name;            // its name there, in host form
     dev_t dev = 0;
     ino_t ino = 0;
     bool sharesDelete = true;
@@ -48,19 +49,29 @@ std::string FdPath(int fd) {
     return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
 }
 
-// The name still names the file the handle holds.
-bool StillNamed(const OpenFile& h) {
-    struct stat st {};
-    return fstatat(h.folderFd, h.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+// The name still names the file the handle holds; st is what it names.
+bool StillNamed(const OpenFile& h, struct stat& st) {
+    return fstatat(h.folder->fd, h.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
            st.st_dev == h.dev && st.st_ino == h.ino;
 }
 
-FileHandle Open(int folderFd, std::string name, DWORD access, DWORD share, bool followLink,
+// Lets go of a handle, and of its folder once nothing opened in it is open.
+void Release(OpenFile* h) {
+    while (h && --h->refs == 0) {
+        close(h->fd);
+        OpenFile* up = h->folder;
+        delete h;
+        h = up;
+    }
+}
+
+FileHandle Open(OpenFile* folder, std::string name, DWORD access, DWORD share, bool followLink,
                 bool folderOnly, bool fileOnly) {
     if (name.empty() || name.find('/') != std::string::npos) {
         Fail(kErrorInvalidName);
         return nullptr;
     }
+    const int folderFd = folder->fd;
     const int fd =
         openat(folderFd, name.c_str(), O_PATH | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
     struct stat st {};
@@ -71,11 +82,12 @@ FileHandle Open(int folderFd, std::string name, DWORD access, DWORD share, bool 
     }
     // A link to a folder is a folder-type reparse point on Windows.
     struct stat through {};
-    const bool folder = S_ISDIR(st.st_mode) ||
-                        (S_ISLNK(st.st_mode) && fstatat(folderFd, name.c_str(), &through, 0) == 0 &&
-                         S_ISDIR(through.st_mode));
+    const bool isFolder =
+        S_ISDIR(st.st_mode) ||
+        (S_ISLNK(st.st_mode) && fstatat(folderFd, name.c_str(), &through, 0) == 0 &&
+         S_ISDIR(through.st_mode));
     DWORD refusal = 0;
-    if (folderOnly && !folder) refusal = kErrorDirectory;
+    if (folderOnly && !isFolder) refusal = kErrorDirectory;
     if (fileOnly && S_ISDIR(st.st_mode)) refusal = kErrorAccessDenied;
     if ((access & kDelete) && Unshared().count({st.st_dev, st.st_ino}))
         refusal = kErrorSharingViolation;
@@ -86,7 +98,8 @@ FileHandle Open(int folderFd, std::string name, DWORD access, DWORD share, bool 
     }
     auto* h = new OpenFile;
     h->fd = fd;
-    h->folderFd = fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    h->folder = folder;
+    ++folder->refs;
     h->name = std::move(name);
     h->dev = st.st_dev;
     h->ino = st.st_ino;
@@ -118,17 +131,19 @@ FileHandle CreateFileW(const WCHAR* path, DWORD access, DWORD share, DWORD dispo
     const auto slash = host.rfind('/');
     const std::string folder = slash == 0 ? "/" : host.substr(0, slash);
     std::string name = slash + 1 < host.size() ? host.substr(slash + 1) : ".";
-    const int folderFd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd < 0) {
+    auto* parent = new OpenFile;
+    parent->fd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (parent->fd < 0) {
+        delete parent;
         Fail(kErrorPathNotFound);
         return nullptr;
     }
     // Without backup semantics Windows opens no folder.
     FileHandle h =
-        Open(folderFd, std::move(name), access, share, !(flags & kFileFlagOpenReparsePoint), false,
+        Open(parent, std::move(name), access, share, !(flags & kFileFlagOpenReparsePoint), false,
              !(flags & kFileFlagBackupSemantics));
     if (!h && GetLastError() == kErrorFileNotFound) Fail(MissingError(host));
-    close(folderFd);
+    Release(parent);
     return h;
 }
 
@@ -140,9 +155,8 @@ FileHandle NtCreateFile(FileHandle root, const WCHAR* name, DWORD access, DWORD 
     }
     const std::u16string n = name;
     // The NT layer takes a name as it is, trailing dots and spaces too.
-    return Open(root->fd, ToUtf8(n.data(), n.size()), access, share,
-                !(options & kFileOpenReparsePoint), (options & kFileDirectoryFile) != 0,
-                (options & kFileNonDirectoryFile) != 0);
+    return Open(root, ToUtf8(n.data(), n.size()), access, share, !(options & kFileOpenReparsePoint),
+                (options & kFileDirectoryFile) != 0, (options & kFileNonDirectoryFile) != 0);
 }
 
 BOOL CloseHandle(FileHandle h) {
@@ -150,13 +164,14 @@ BOOL CloseHandle(FileHandle h) {
         Fail(kErrorInvalidHandle);
         return 0;
     }
+    // Its sharing ends with the handle; its descriptor once nothing opened
+    // in it is open.
     if (!h->sharesDelete) {
         auto it = Unshared().find({h->dev, h->ino});
         if (it != Unshared().end() && --it->second == 0) Unshared().erase(it);
+        h->sharesDelete = true;
     }
-    close(h->fd);
-    if (h->folderFd >= 0) close(h->folderFd);
-    delete h;
+    Release(h);
     return 1;
 }
 
@@ -166,8 +181,10 @@ BOOL GetFileInformationByHandle(FileHandle h, FileInfo* info) {
         Fail(kErrorInvalidHandle);
         return 0;
     }
-    const std::string host = FdPath(h->fd);
-    info->attributes = AttributesOf(host, st, BaseName(host));
+    // Only a link or a folder needs its path (what it leads to, a cloud tag).
+    const bool plain = !S_ISLNK(st.st_mode) && !S_ISDIR(st.st_mode);
+    const std::string host = plain ? std::string() : FdPath(h->fd);
+    info->attributes = AttributesOf(host, st, plain ? std::string_view(h->name) : BaseName(host));
     info->reparseTag = (info->attributes & kAttrReparsePoint) ? ReparseTagOf(host, st) : 0;
     info->volumeSerial = static_cast<DWORD>(st.st_dev);
     info->fileIndex = st.st_ino;
@@ -189,19 +206,23 @@ DWORD GetFinalPathNameByHandleW(FileHandle h, WCHAR* path, DWORD size) {
 }
 
 BOOL SetFileDispositionByHandle(FileHandle h, BOOL deleteFile) {
-    struct stat st {};
-    if (!h || fstat(h->fd, &st) != 0) {
+    if (!h) {
         Fail(kErrorInvalidHandle);
         return 0;
     }
     if (!deleteFile) return 1;
+    // The name goes at once, as modern Windows lets it; only while it still
+    // names the file this handle holds.
+    struct stat st {};
+    if (!StillNamed(*h, st)) {
+        Fail(kErrorAccessDenied);
+        return 0;
+    }
     if (S_ISDIR(st.st_mode) || IsReadOnlyFile(st)) {
         Fail(kErrorAccessDenied);
         return 0;
     }
-    // The name goes at once, as modern Windows lets it; only while it still
-    // names the file this handle holds.
-    if (!StillNamed(*h) || unlinkat(h->folderFd, h->name.c_str(), 0) != 0) {
+    if (unlinkat(h->folder->fd, h->name.c_str(), 0) != 0) {
         Fail(kErrorAccessDenied);
         return 0;
     }
@@ -219,7 +240,8 @@ BOOL RenameByHandle(FileHandle h, FileHandle root, const WCHAR* name, BOOL repla
         Fail(kErrorInvalidName);
         return 0;
     }
-    if (!StillNamed(*h)) {
+    struct stat named {};
+    if (!StillNamed(*h, named)) {
         Fail(kErrorAccessDenied);
         return 0;
     }
@@ -234,13 +256,14 @@ BOOL RenameByHandle(FileHandle h, FileHandle root, const WCHAR* name, BOOL repla
             return 0;
         }
     }
-    if (renameat2(h->folderFd, h->name.c_str(), root->fd, target.c_str(),
+    if (renameat2(h->folder->fd, h->name.c_str(), root->fd, target.c_str(),
                   replace ? 0 : RENAME_NOREPLACE) != 0) {
         Fail(errno == EEXIST ? kErrorAlreadyExists : FromErrno(errno, {}));
         return 0;
     }
-    close(h->folderFd);
-    h->folderFd = fcntl(root->fd, F_DUPFD_CLOEXEC, 0);
+    ++root->refs;
+    Release(h->folder);
+    h->folder = root;
     h->name = target;
     return 1;
 }
