@@ -89,9 +89,9 @@ bool SameFile(const win::FileInfo& a, const win::FileInfo& b) {
 
 // Reparse points that lead elsewhere: a name surrogate, or a tag that
 // cannot be told apart from one (0, as Wine shows a link to a folder).
-bool LeadsElsewhere(const win::FileInfo& info) {
-    return (info.attributes & win::kAttrReparsePoint) &&
-           (info.reparseTag == 0 || (info.reparseTag & win::kReparseTagNameSurrogate));
+bool LeadsElsewhere(win::DWORD attributes, win::DWORD reparseTag) {
+    return (attributes & win::kAttrReparsePoint) &&
+           (reparseTag == 0 || (reparseTag & win::kReparseTagNameSurrogate));
 }
 
 char16_t FoldedAscii(char16_t c) {
@@ -274,7 +274,8 @@ bool HeldFolder::OpenOne(const WideString& own, const char** why) {
     win::FileInfo info;
     const std::u16string_view final = FinalPath(h, ownArea);
     if (!win::GetFileInformationByHandle(h, &info) || !(info.attributes & win::kAttrDirectory) ||
-        LeadsElsewhere(info) || !NamedThere(final, rootFinal, name, true)) {
+        LeadsElsewhere(info.attributes, info.reparseTag) ||
+        !NamedThere(final, rootFinal, name, true)) {
         win::CloseHandle(h);
         if (why)
             *why =
@@ -484,7 +485,7 @@ bool IsLink(WideString path) {
     if (!search) return true;
     win::FindClose(search);
     // Wine 8 shows a Linux link to a folder with the attribute and tag 0.
-    return entry.reparseTag == 0 || (entry.reparseTag & win::kReparseTagNameSurrogate);
+    return LeadsElsewhere(win::kAttrReparsePoint, entry.reparseTag);
 }
 
 bool MoveFileReplacing(WideString destination, WideString source) {

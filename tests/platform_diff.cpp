@@ -233,15 +233,12 @@ void FileCase(const u16string& scratch, std::size_t index, char variant) {
     FileHandle folder =
         CreateFileW(f.c_str(), kFileListDirectory | kFileReadAttributes | kSynchronize,
                     kFileShareRead | kFileShareWrite, kOpenExisting, kFileFlagBackupSemantics);
-    const auto open = [&]() -> FileHandle {
-        return folder ? NtCreateFile(folder, kNames[index].c_str(),
-                                     kDelete | kFileReadAttributes | kSynchronize,
-                                     kFileShareRead | kFileShareWrite | kFileShareDelete,
-                                     kFileNonDirectoryFile | kFileOpenReparsePoint |
-                                         kFileSynchronousIoNonalert)
-                      : nullptr;
-    };
-    FileHandle file = open();
+    FileHandle file =
+        folder ? NtCreateFile(
+                     folder, kNames[index].c_str(), kDelete | kFileReadAttributes | kSynchronize,
+                     kFileShareRead | kFileShareWrite | kFileShareDelete,
+                     kFileNonDirectoryFile | kFileOpenReparsePoint | kFileSynchronousIoNonalert)
+               : nullptr;
     FileInfo info;
     Line(at + "open " +
          (file && GetFileInformationByHandle(file, &info)
