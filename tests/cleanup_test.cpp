@@ -6,14 +6,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 
 #include "context/plugin_context.h"
 #include "fileops/fileops.h"
 #include "fileops/platform.h"
 #include "fileops/platform_hooks.h"
 #include "fonts/fonts.h"
+#include "paths/walker.h"
 #include "tests/test_support.h"
 #include "uninstall/cleanup.h"
+#include "uninstall/run_log.h"
 
 namespace vx::test {
 namespace {
@@ -217,6 +220,53 @@ TEST_F(Cleanup, ExceptionInAFontWalkStillSendsTheBroadcast) {
     EXPECT_EQ(hooks.Count(Op::FindClose), 1);  // the search is closed on the way out too
     EXPECT_FALSE(c->fontBatchActive);
     EXPECT_TRUE(t.Exists("roam/e/untouched"));
+}
+
+// The log over two passes, line for line: each folder and file told of once,
+// where first met, a fate that changes told again, and a refusal's report.
+TEST_F(Cleanup, LogTellsEachThingOnceWhereFirstMet) {
+    t.File("roam/r/a.otf", FontBytes());
+    t.File("roam/r/keep.ttf");
+    t.Dir("roam/r/sub");
+    t.File("roam/e/x.bin");
+    fs::remove(t.Host("fourth"));
+    {
+        RunLog log;
+        ASSERT_TRUE(log.Open(t.Win("run.log"), false));
+        SetActiveLog(&log);
+        ScopedHooks hooks;
+        hooks.FailNth(Op::SetFileDispositionByHandle, 1, {0, 87});
+        hooks.FailNth(Op::RenameByHandle, 1, {0, 87});
+        Clean();
+        Clean();
+        EXPECT_EQ(std::vector<int>({log.removed, log.moved, log.left, log.notWalked}),
+                  std::vector<int>({2, 0, 1, 1}));
+    }
+    // The log, gone, leaves no observer and no sink behind.
+    EXPECT_EQ(g_walkObserver, nullptr);
+    EXPECT_EQ(g_failureSink.report, nullptr);
+    const auto at = [&](const char* rel) { return WideToUtf8(t.Win(rel)); };
+    std::vector<std::string> expected = {
+        "\xEF\xBB\xBFuninstall log",
+        "font " + at("roam/r/a.otf") + ": not in the font table",
+        "report: MoveFile failed, code=87 (" + at("roam/r/a.otf") + ")",
+        "file " + at("roam/r/a.otf") + ": left: delete and move refused, code=87",
+        "file " + at("roam/r/keep.ttf") + ": left: another kind of file in a font folder",
+        "folder " + at("roam/r/sub") + ": left: a subfolder (walks never go down)",
+        "file " + at("roam/e/x.bin") + ": removed",
+    };
+    for (const char* sub : {"roam/e", "roam/r", "local/e", "local/r"})
+        expected.push_back("folder " + at(sub) + ": left: a subfolder (walks never go down)");
+    expected.insert(
+        expected.end(),
+        {"report: error walking dir", "folder " + at("fourth") + ": not walked: missing",
+         "font " + at("roam/r/a.otf") + ": not in the font table",
+         "file " + at("roam/r/a.otf") + ": removed", "report: error walking dir"});
+    std::vector<std::string> lines;
+    std::istringstream text(t.Read("run.log"));
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(line.substr(0, line.size() - 1));
+    EXPECT_EQ(lines, expected);
 }
 
 // Whatever is swapped for a link at any moment of a run, nothing outside the

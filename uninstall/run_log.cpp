@@ -95,18 +95,21 @@ void RunLog::Line(const std::string& text) {
 }
 
 void RunLog::File(const WideString& path, const std::string& fate) {
-    if (!told_.insert(path).second) return;
-    if (fate.starts_with("removed") || fate.starts_with("would be removed"))
-        ++removed;
-    else if (fate.starts_with("moved aside") || fate.starts_with("would be moved aside"))
-        ++moved;
-    else
-        ++left;
+    int* kind = fate.starts_with("removed") || fate.starts_with("would be removed") ? &removed
+                : fate.starts_with("moved aside") || fate.starts_with("would be moved aside")
+                    ? &moved
+                    : &left;
+    // A file the first pass left may go in the second: the log then says
+    // so, and the summary counts what became of it in the end.
+    int*& told = fileFates_[path];
+    if (told == kind) return;
+    if (told) --*told;
+    ++*(told = kind);
     Line("file " + WideToUtf8(path) + ": " + fate);
 }
 
 void RunLog::Folder(const WideString& folder, const std::string& why) {
-    if (!told_.insert(folder).second) return;
+    if (!folders_.insert(folder).second) return;
     if (why.starts_with("not walked")) ++notWalked;
     Line("folder " + WideToUtf8(folder) + ": " + why);
 }

@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -44,9 +45,10 @@ private:
     WideString path_;
     bool dryRun_ = false;
     bool failed_ = false;
-    // The walks meet some files twice (the run walks its sets twice): each
-    // is told of once.
-    std::unordered_set<std::u16string> told_;
+    // The walks meet some files and folders twice (the run walks its sets
+    // twice): each is told of once, a file again only if its fate changed.
+    std::unordered_set<std::u16string> folders_;
+    std::unordered_map<std::u16string, int*> fileFates_;
 };
 
 // The run's log, or null without --log=.
