@@ -55,7 +55,7 @@ void InjectLocale(ScopedHooks& hooks, std::u16string name, int result) {
         if (c.op != Op::GetUserDefaultLocaleName) return std::nullopt;
         auto* area = static_cast<char16_t*>(c.out);
         std::copy(name.begin(), name.end(), area);
-        area[name.size()] = 0;
+        if (name.size() < win::kLocaleNameMaxLength) area[name.size()] = 0;
         return Outcome{result, 0};
     });
 }
@@ -81,6 +81,12 @@ TEST(Environment, LocaleName) {
         ScopedHooks hooks;
         InjectLocale(hooks, u"xx-YY", 4000);
         EXPECT_EQ(UserLocaleName(), "xx-YY");
+    }
+    {
+        // The same with the area full: its last unit becomes the end.
+        ScopedHooks hooks;
+        InjectLocale(hooks, std::u16string(win::kLocaleNameMaxLength, u'x'), 4000);
+        EXPECT_EQ(UserLocaleName(), std::string(win::kLocaleNameMaxLength - 1, 'x'));
     }
     const std::string real = UserLocaleName();
     EXPECT_NE(real, "unknown");

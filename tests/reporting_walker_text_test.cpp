@@ -115,6 +115,7 @@ TEST(ExactJoin, OneNameOfTheFolderOrNothing) {
             EXPECT_EQ(ExactParent(joined), u"C:\\d");
         }
     }
+    EXPECT_EQ(ExactParent(u"C:\\x"), u"C:\\");
     for (const char16_t* name : {u"..\\x", u"a/b", u"..", u".", u"x.", u"x "})
         EXPECT_FALSE(NamesItselfExactly(name)) << WideToUtf8(WideString(name));
     EXPECT_EQ(ExactJoin(u"C:\\" + WideString(255, u'd'), u"a"),
@@ -196,6 +197,8 @@ TEST(Text, StringFormsKeepEverythingAndEmptyStaysEmpty) {
     EXPECT_EQ(Utf8ToWide(utf8), pair);
     std::string moved = utf8;
     EXPECT_EQ(Utf8ToWide(std::move(moved)), pair);
+    EXPECT_EQ(WideToUtf8(WideString(u"a")) + WideToUtf8(WideString(u"\u00e9")), "a\xC3\xA9");
+    EXPECT_EQ(Utf8ToWide(std::string("a")), u"a");
     // Malformed input is replaced, never refused.
     EXPECT_EQ(WideToUtf8(WideString(1, char16_t(0xDC00))), "\xEF\xBF\xBD");
 }
@@ -227,6 +230,9 @@ TEST(Text, BoundedFormsRespectTheArea) {
     EXPECT_EQ(WideString(wide).size(), 259u);
     EXPECT_FALSE(Utf8ToWideBuffer(std::string(260, 'a'), wide, 260));
     EXPECT_FALSE(Utf8ToWideBuffer("", wide, 260));
+    char16_t two[2] = {u'q', u'q'};  // the smallest area that holds a character
+    EXPECT_TRUE(Utf8ToWideBuffer("a", two, 2));
+    EXPECT_EQ(WideString(two), u"a");
     char16_t w0[1] = {u'q'};
     EXPECT_FALSE(Utf8ToWideBuffer("a", w0, 0));
     EXPECT_EQ(w0[0], u'q');

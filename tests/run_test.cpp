@@ -42,6 +42,40 @@ TEST(Arguments, TheLastLogArgumentWinsAndIsCaseSensitive) {
     for (const auto& c : cases) EXPECT_EQ(RunLog::PathFromArguments(c.args), c.path);
 }
 
+// Windows opens a device for a reserved name in any folder, with any
+// extension; a log there would write to a port.
+TEST(RunLog, OpensOnlyAFileOfItsOwn) {
+    TempTree t;
+    t.Dir("folder.log");
+    t.File("ro.log", "ro");
+    t.ReadOnly("ro.log");
+    const struct {
+        WideString path;
+        bool opens;
+    } cases[] = {
+        {t.Win("missing\\x.log"), false},
+        {t.Win("folder.log"), false},
+        {t.Win("ro.log"), false},
+        {t.Win() + u"\\", false},
+        {u"x.log", false},
+        {t.Win("COM1.log"), false},
+        {t.Win("lpt9"), false},
+        {t.Win("Com0.txt"), false},
+        {t.Win("LPT5 .log"), false},
+        {t.Win("COM10.log"), true},
+        {t.Win("COMA.log"), true},
+        {t.Win("LPT"), true},
+        {t.Win("CON1.log"), true},
+    };
+    for (const auto& c : cases) {
+        RunLog log;
+        EXPECT_EQ(log.Open(c.path, false), c.opens) << WideToUtf8(c.path);
+    }
+    EXPECT_EQ(t.Read("COMA.log"), "\xEF\xBB\xBFuninstall log\r\n");
+    EXPECT_EQ(t.List(), (std::vector<std::string>{"COM10.log", "COMA.log", "CON1.log", "LPT",
+                                                  "folder.log", "ro.log"}));
+}
+
 TEST(KnownFolderLocations, SuffixesAndFailures) {
     const WideString roaming = RoamingPluginDir();
     ASSERT_FALSE(roaming.empty());
@@ -59,6 +93,7 @@ TEST(KnownFolderLocations, SuffixesAndFailures) {
               roaming.substr(0, roaming.size() - suffix.size()));
     EXPECT_EQ(UserOwnedFontsDir(), ToUtf8Path(roaming.substr(0, roaming.size() - suffix.size()) +
                                               u"\\Orvane\\User Owned Fonts"));
+    EXPECT_EQ(RoamingAppDataDir(), ToUtf8Path(roaming.substr(0, roaming.size() - suffix.size())));
 
     ScopedHooks hooks;
     hooks.FailAll(Op::SHGetKnownFolderPath, {win::kHresultPathNotFound, 0});
