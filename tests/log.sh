@@ -17,11 +17,17 @@ win() { local p=${1#"$drive"}; echo "C:${p//\//\\}"; }    # host path -> Windows
 host() { local p=${1#C:}; echo "$drive${p//\\//}"; }      # and back
 mkdir -p "$logs" "$HOME/AppData/Roaming" "$HOME/AppData/Local"
 R=$HOME/AppData/Roaming/Orvane/Brimlet/plugins/vexaline
+L=$HOME/AppData/Local/Orvane/Pellmire/Brimlet/plugins/vexaline
+cloud=$HOME/Lanterra\ Files/.sync_plugin_data/vexaline
 # "file PATH: FATE" lines, PATH and FATE split by a tab.
 # (A path holds no ": ", a fate may.)
 fates() { tr -d '\r' < "$1" | awk '/^file / { s = substr($0, 6); i = index(s, ": "); print substr(s, 1, i - 1) "\t" substr(s, i + 2) }'; }
 
 "${runner[@]}" "$sample" /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf </dev/null >/dev/null
+rm -r "$L/c"  # a folder the run cannot walk
+# The files of the folders a run walks, as the log names them.
+walked=$(for d in "$R" "$R"/[rec] "$L" "$L"/[re] "$cloud"; do find "$d" -maxdepth 1 -type f; done |
+         while read -r f; do win "$f"; done | LC_ALL=C sort)
 before=$(snapshot "$HOME")
 run --mode=update "--log=$(win "$logs/update.log")"
 check "update mode with a log: exits 0 silently, reaches its end, changes nothing" \
@@ -30,6 +36,15 @@ run "--log=$(win "$logs/full.log")"
 check "full run with a log: exits 0 silently" test "$status:$output" = "0:"
 check "a new log starts with the UTF-8 byte-order mark" test "$(head -c3 "$logs/full.log" | od -An -tx1 | tr -d ' ')" = efbbbf
 check "each file is told of once" test -z "$(fates "$logs/full.log" | cut -f1 | sort | uniq -d)"
+check "every file of a walked folder is told of" \
+    test -z "$(LC_ALL=C comm -23 <(echo "$walked") <(fates "$logs/full.log" | cut -f1 | LC_ALL=C sort))"
+# The header names the cloud-files folder; the summary counts what the lines tell.
+told() { fates "$logs/full.log" | cut -f2 | grep -c "^$1"; }
+check "the header and the summary agree with the lines" test \
+    "$(tr -d '\r' < "$logs/full.log" | grep '^cloud-files plugin folder: \|^summary: ' | sed 's/;.*//')" = \
+    "cloud-files plugin folder: $(win "$cloud")
+summary: $(told removed) removed, $(told moved) moved aside, $(told left) left, $(tr -d '\r' < "$logs/full.log" |
+    grep -c '^folder .*: not walked') folders not walked"
 mismatches=0
 while IFS=$'\t' read -r path fate; do
     p=$(host "$path")
