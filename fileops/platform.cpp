@@ -267,14 +267,16 @@ BOOL GetFileInformationByHandle(FileHandle h, FileInfo* info) {
     return backend::GetFileInformationByHandle(h, info);
 }
 
-// Injected: fails on 0, else calls through.
+// Injected: fails on 0, else calls through, and editPath may then change
+// the path the system wrote.
 DWORD GetFinalPathNameByHandleW(FileHandle h, WCHAR* path, DWORD size) {
-    if (auto r = Injected([&] {
-            return Call{Op::GetFinalPathNameByHandleW, {}, {}, size};
-        });
-        r && *r == 0)
-        return 0;
-    return backend::GetFinalPathNameByHandleW(h, path, size);
+    const auto r = InjectedOutcome([&] {
+        return Call{Op::GetFinalPathNameByHandleW, {}, {}, size};
+    });
+    if (r && r->result == 0) return 0;
+    const DWORD n = backend::GetFinalPathNameByHandleW(h, path, size);
+    if (n && n < size && r && r->editPath) r->editPath(path);
+    return n;
 }
 
 // Injected: stands in.

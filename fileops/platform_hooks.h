@@ -53,6 +53,8 @@ struct Outcome {
     // FindFirstFileW only: with a result other than 0 the call goes through,
     // and then this edits the record it filled (a tag Wine cannot show).
     std::function<void(FindData&)> editFound;
+    // GetFinalPathNameByHandleW likewise: edits the path it wrote.
+    std::function<void(WCHAR* path)> editPath;
 };
 
 using Injector = std::function<std::optional<Outcome>(const Call&)>;

@@ -178,6 +178,22 @@ TEST_F(FileOps, BriefRefusalsAreRetriedWithinTheCaps) {
     EXPECT_LE(waited, 3000u);
 }
 
+// A file that opens as the same path on another drive (as Wine shows a link
+// it follows) is left, though its final path differs in nothing else.
+TEST_F(FileOps, AFileWhoseFinalPathLiesElsewhereIsLeft) {
+    t.File("d/x");
+    ScopedHooks hooks;
+    Outcome elsewhere{1, 0};
+    elsewhere.editPath = [](win::WCHAR* path) {
+        const std::u16string_view p(path);
+        if (p.starts_with(u"\\\\?\\") && p.ends_with(u"\\d\\x"))
+            path[4] = path[4] == u'C' ? u'D' : u'C';
+    };
+    hooks.FailAll(Op::GetFinalPathNameByHandleW, elsewhere);
+    EXPECT_FALSE(TryDeleteFile(t.Win("d/x")));
+    EXPECT_TRUE(t.Exists("d/x"));
+}
+
 TEST_F(FileOps, SmallQueries) {
     t.File("f");
     t.Dir("d");

@@ -32,7 +32,7 @@ TEST_F(Fonts, RemovalOutsideABatchBroadcastsOnce) {
     const WideString f = Font("a.otf");
     ASSERT_TRUE(RegisterFontFile(context.get(), f, 2));
     ScopedHooks hooks;
-    UnregisterFontFile(context.get(), f);
+    EXPECT_TRUE(UnregisterFontFile(context.get(), f));
     // The second call tells that the table let go.
     ASSERT_EQ(hooks.Count(Op::RemoveFontResourceExW), 2);
     ASSERT_EQ(hooks.Count(Op::SendNotifyMessageW), 1);
@@ -71,7 +71,7 @@ TEST_F(Fonts, NothingRemovedNothingAnnounced) {
     ScopedHooks hooks;
     context->fontBatchActive = true;
     context->fontChangePending = false;
-    UnregisterFontFile(context.get(), f);
+    EXPECT_FALSE(UnregisterFontFile(context.get(), f));
     EXPECT_EQ(hooks.Count(Op::RemoveFontResourceExW), 1);
     EXPECT_FALSE(context->fontChangePending);
     context->fontBatchActive = false;

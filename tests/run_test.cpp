@@ -126,6 +126,8 @@ TEST(KnownFolderLocations, OnlyFullyQualifiedAnswersResolve) {
         {u"", u""},
         {u"C:\\x", u"C:\\x\\v"},
         {u"H:\\", u"H:\\v"},
+        {u"Z:\\", u"Z:\\v"},
+        {u"1:\\x", u""},
         {u"\\\\server\\share", u"\\\\server\\share\\v"},
         {u"\\\\?\\C:\\x", u"\\\\?\\C:\\x\\v"},
         {u"\\\\?\\UNC\\server\\share", u"\\\\?\\UNC\\server\\share\\v"},
@@ -177,6 +179,7 @@ TEST(Run, UpdateModeResolvesButChangesNothing) {
     EXPECT_EQ(hooks.Count(Op::SendNotifyMessageW), 0);
     EXPECT_EQ(hooks.Count(Op::SHGetKnownFolderPath), 5);
     EXPECT_EQ(hooks.Count(Op::GetVersionExW), 1);
+    EXPECT_EQ(hooks.Count(Op::GetCommandLineArgsW), 0);  // no log asked for: not one call more
     // Before anything else, DLLs are looked for in System32 only.
     ASSERT_FALSE(hooks.Calls().empty());
     EXPECT_EQ(hooks.Calls()[0].op, Op::SetDefaultDllDirectories);
