@@ -37,14 +37,16 @@ def tracked():
 
 
 def sync_sources():
-    """The working tree's tracked files (uncommitted edits included), copied
-    with their times so that unchanged files are not rebuilt."""
+    """The working tree's tracked files (uncommitted edits included). Only
+    those that differ are written, and they get the time of the copy: an
+    edit's own time may be older than an object built since."""
     files = tracked()
     for f in files:
         src, dst = ROOT / f, SRC / f
         if not dst.exists() or dst.read_bytes() != src.read_bytes():
             dst.parent.mkdir(parents=True, exist_ok=True)
-            shutil.copy2(src, dst)
+            shutil.copyfile(src, dst)
+            shutil.copymode(src, dst)
     return files
 
 
