@@ -168,7 +168,10 @@ def mutants_of_line(line):
     if not stripped or stripped.startswith(("#", "//", "static_assert")):
         return []
     mask = code_mask(line)
-    code = lambda a, b: all(mask[a:b])  # noqa: E731
+
+    def code(a, b):
+        return all(mask[a:b])
+
     out = []
     for old, new in SWAPS:
         for m in re.finditer(re.escape(old), line):
@@ -280,7 +283,7 @@ def main():
     for r in results:
         per[r[0]].append(r[3])
     for f in sorted(per) + ["all"]:
-        v = [x for r in results for x in [r[3]]] if f == "all" else per[f]
+        v = [r[3] for r in results] if f == "all" else per[f]
         built = sum(x != "no build" for x in v)
         killed = v.count("killed")
         score = f"{100 * killed / built:.0f} %" if built else "-"

@@ -19,9 +19,10 @@ mkdir -p "$logs" "$HOME/AppData/Roaming" "$HOME/AppData/Local"
 R=$HOME/AppData/Roaming/Orvane/Brimlet/plugins/vexaline
 L=$HOME/AppData/Local/Orvane/Pellmire/Brimlet/plugins/vexaline
 cloud=$HOME/Lanterra\ Files/.sync_plugin_data/vexaline
+lines() { tr -d '\r' < "$1"; }  # a log's lines, without Windows' line ends
 # "file PATH: FATE" lines, PATH and FATE split by a tab.
 # (A path holds no ": ", a fate may.)
-fates() { tr -d '\r' < "$1" | awk '/^file / { s = substr($0, 6); i = index(s, ": "); print substr(s, 1, i - 1) "\t" substr(s, i + 2) }'; }
+fates() { lines "$1" | awk '/^file / { s = substr($0, 6); i = index(s, ": "); print substr(s, 1, i - 1) "\t" substr(s, i + 2) }'; }
 
 "${runner[@]}" "$sample" /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf </dev/null >/dev/null
 rm -r "$L/c"  # a folder the run cannot walk
@@ -31,7 +32,7 @@ walked=$(for d in "$R" "$R"/[rec] "$L" "$L"/[re] "$cloud"; do find "$d" -maxdept
 before=$(snapshot "$HOME")
 run --mode=update "--log=$(win "$logs/update.log")"
 check "update mode with a log: exits 0 silently, reaches its end, changes nothing" \
-    test "$status:$output:$(tr -d '\r' < "$logs/update.log" | tail -1 | grep -c 'exit status 0$'):$(snapshot "$HOME")" = "0::1:$before"
+    test "$status:$output:$(lines "$logs/update.log" | tail -1 | grep -c 'exit status 0$'):$(snapshot "$HOME")" = "0::1:$before"
 run "--log=$(win "$logs/full.log")"
 check "full run with a log: exits 0 silently" test "$status:$output" = "0:"
 check "a new log starts with the UTF-8 byte-order mark" test "$(head -c3 "$logs/full.log" | od -An -tx1 | tr -d ' ')" = efbbbf
@@ -41,9 +42,9 @@ check "every file of a walked folder is told of" \
 # The header names the cloud-files folder; the summary counts what the lines tell.
 told() { fates "$logs/full.log" | cut -f2 | grep -c "^$1"; }
 check "the header and the summary agree with the lines" test \
-    "$(tr -d '\r' < "$logs/full.log" | grep '^cloud-files plugin folder: \|^summary: ' | sed 's/;.*//')" = \
+    "$(lines "$logs/full.log" | grep '^cloud-files plugin folder: \|^summary: ' | sed 's/;.*//')" = \
     "cloud-files plugin folder: $(win "$cloud")
-summary: $(told removed) removed, $(told moved) moved aside, $(told left) left, $(tr -d '\r' < "$logs/full.log" |
+summary: $(told removed) removed, $(told moved) moved aside, $(told left) left, $(lines "$logs/full.log" |
     grep -c '^folder .*: not walked') folders not walked"
 mismatches=0
 while IFS=$'\t' read -r path fate; do
@@ -68,14 +69,14 @@ did=$(fates "$logs/full.log" | category | LC_ALL=C join -t $'\t' - <(cut -f1 <<<
 check "update mode's log foretells the full run ($(grep -c . <<<"$foretold") files)" \
     test -n "$foretold" -a "$foretold" = "$did"
 check "the log ends with its summary and exit status" \
-    test "$(tr -d '\r' < "$logs/full.log" | tail -1 | sed -n 's/.*exit status \([0-9]*\)$/\1/p')" = 0
+    test "$(lines "$logs/full.log" | tail -1 | sed -n 's/.*exit status \([0-9]*\)$/\1/p')" = 0
 
 # The same file again: appended after a separator line, never truncated.
 size=$(stat -c %s "$logs/full.log")
 cp "$logs/full.log" "$logs/first.log"
 run "--log=$(win "$logs/full.log")"
 check "a second run appends after a separator" \
-    test "$(head -c "$size" "$logs/full.log" | md5sum):$(tr -d '\r' < "$logs/full.log" | grep -c '^=====')" = "$(md5sum < "$logs/first.log"):1"
+    test "$(head -c "$size" "$logs/full.log" | md5sum):$(lines "$logs/full.log" | grep -c '^=====')" = "$(md5sum < "$logs/first.log"):1"
 
 # A log that cannot be opened: the run is the run without it, and nothing
 # is written anywhere. Each run has one file to delete in "e".
