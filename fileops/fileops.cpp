@@ -75,16 +75,36 @@ std::vector<WideString> g_trusted;
 bool g_keeping = false;
 win::FileInfo g_kept;
 
-// The handle's final path, in area; empty when it cannot be had.
+// The handle's final path in form, in area; empty when it cannot be had,
+// with the last error saying why.
 using FinalArea = win::WCHAR[2 * win::kMaxPath];
-std::u16string_view FinalPath(win::FileHandle h, FinalArea& area) {
-    const win::DWORD n = win::GetFinalPathNameByHandleW(h, area, std::size(area));
+std::u16string_view FinalPath(win::FileHandle h, FinalArea& area, win::DWORD form) {
+    const win::DWORD n = win::GetFinalPathNameByHandleW(h, area, std::size(area), form);
+    if (n >= std::size(area)) win::SetLastError(win::kErrorInsufficientBuffer);
     if (n == 0 || n >= std::size(area)) return {};
     return std::u16string_view(area, n);
 }
 
+// The forms a folder's final path is asked in, in turn. Windows cannot give
+// the normalized form over SMB where client or server predates Windows 10
+// 1709 and the user may not list a folder above (5), for a volume without a
+// drive letter (3), and on some RAM disks, image mounts and user-mode file
+// systems (1, 21, 1005); "GetFinalPathNameByHandleW function", Microsoft
+// Learn. The opened form needs no look at the folders above, and the NT
+// volume form no drive letter. A folder and what is opened in it are always
+// compared in the same form. Wine 8 ignores FILE_NAME_OPENED and answers
+// the normalized form, so there a file link still shows as its target.
+constexpr win::DWORD kFinalForms[] = {win::kFileNameNormalized, win::kFileNameOpened,
+                                      win::kFileNameOpened | win::kVolumeNameNt};
+
+// One file, whatever spelling names it. The 128-bit identifier where both
+// have it (the 64-bit index is not unique on ReFS); an identity of 0 is
+// unknown, and never the same as another.
 bool SameFile(const win::FileInfo& a, const win::FileInfo& b) {
-    return a.volumeSerial == b.volumeSerial && a.fileIndex == b.fileIndex;
+    if (a.hasFileId && b.hasFileId)
+        return (a.fileIdLow || a.fileIdHigh) && a.volumeSerial64 == b.volumeSerial64 &&
+               a.fileIdLow == b.fileIdLow && a.fileIdHigh == b.fileIdHigh;
+    return a.fileIndex != 0 && a.volumeSerial == b.volumeSerial && a.fileIndex == b.fileIndex;
 }
 
 // Reparse points that lead elsewhere: a name surrogate, or a tag that
@@ -147,6 +167,10 @@ struct Entry {
 struct EntryAccess {
     static win::FileHandle Handle(const HeldFolder& f) { return f.handle_; }
     static std::u16string_view Final(const HeldFolder& f) { return f.finalPath_; }
+    static win::DWORD Form(const HeldFolder& f) { return f.finalForm_; }
+    static bool& ClassicDelete(const HeldFolder& f) {
+        return const_cast<HeldFolder&>(f).classicDelete_;
+    }
 };
 
 namespace {
@@ -221,8 +245,31 @@ HeldFolder* HeldFolder::Find(std::u16string_view folder) {
     return nullptr;
 }
 
-bool HeldFolder::Open(const WideString& path, const char** why) {
-    if (why) *why = nullptr;
+std::string FolderRefusal::Text() const {
+    std::string text;
+    switch (kind) {
+        case Kind::None: return "not walked: missing";
+        case Kind::Link:
+            text =
+                "not walked: a link, or no longer the folder it was (its contents lie elsewhere)";
+            break;
+        case Kind::NotAFolder: text = "not walked: it does not open as a folder"; break;
+        case Kind::Held:
+            text = "not walked: another program has it open to move or delete it";
+            break;
+        case Kind::NoFinalPath: text = "not walked: Windows cannot tell where it lies"; break;
+    }
+    if (!above.empty())
+        text = "not walked: " + WideToUtf8(above) +
+               " above it is a link, which a run with an elevated token does not follow";
+    if (code) text += ", code=" + std::to_string(code);
+    return text;
+}
+
+bool HeldFolder::Open(const WideString& path, FolderRefusal* refusal) {
+    FolderRefusal ignored;
+    if (!refusal) refusal = &ignored;
+    *refusal = FolderRefusal{};
     if (handle_ || IsEmptyText(path)) return false;
     const WideString own(WithoutTrailingSeparators(path));
     const std::size_t at = NameStart(own);
@@ -239,13 +286,17 @@ bool HeldFolder::Open(const WideString& path, const char** why) {
                                                          : own.find(u'\\', known->size() + 1);
              step < at; step = own.find(u'\\', step + 1)) {
             above.push_back(std::make_unique<HeldFolder>());
-            if (!above.back()->OpenOne(own.substr(0, step), why)) return false;
+            if (!above.back()->OpenOne(own.substr(0, step), refusal)) {
+                if (refusal->kind == FolderRefusal::Kind::Link)
+                    refusal->above = own.substr(0, step);
+                return false;
+            }
         }
     }
-    return OpenOne(own, why);
+    return OpenOne(own, refusal);
 }
 
-bool HeldFolder::OpenOne(const WideString& own, const char** why) {
+bool HeldFolder::OpenOne(const WideString& own, FolderRefusal* refusal) {
     const std::size_t at = NameStart(own);
     if (at == 0) return false;
     const WideString parent = own.substr(0, at > 3 ? at - 1 : at);
@@ -256,35 +307,64 @@ bool HeldFolder::OpenOne(const WideString& own, const char** why) {
               : win::CreateFileW(parent.c_str(), kFolderAccess, kShareAll, win::kOpenExisting,
                                  win::kFileFlagBackupSemantics);
     if (!root) return false;
-    FinalArea rootArea, ownArea;
-    const std::u16string_view rootFinal =
-        outer ? std::u16string_view(outer->finalPath_) : FinalPath(root, rootArea);
-    win::FileHandle h = win::NtCreateFile(
-        root, name, kFolderAccess, win::kFileShareRead | win::kFileShareWrite, kFolderOptions);
+    // Sharing no delete, the open is refused (32) while another program has
+    // the folder open for DELETE, as a sync client or Explorer does while
+    // it moves the folder: tried again as a held file is.
+    RetryBudget budget;
+    win::FileHandle h = nullptr;
+    WithRetries(
+        budget,
+        [&] {
+            h = win::NtCreateFile(root, name, kFolderAccess,
+                                  win::kFileShareRead | win::kFileShareWrite, kFolderOptions);
+            return h != nullptr;
+        },
+        [](win::DWORD error) { return error != win::kErrorSharingViolation; });
     const win::DWORD error = win::GetLastError();
-    if (!outer) win::CloseHandle(root);
+    const auto refuse = [&](FolderRefusal::Kind kind, win::DWORD code) {
+        if (h) win::CloseHandle(h);
+        if (!outer) win::CloseHandle(root);
+        refusal->kind = kind;
+        refusal->code = code;
+        return false;
+    };
     if (!h) {
         // What exists but does not open as a folder (a link to a file, a
         // file) is no folder to act in; a missing one is told as missing.
-        if (why && error != win::kErrorFileNotFound && error != win::kErrorPathNotFound)
-            *why = "not walked: it does not open as a folder";
+        if (error == win::kErrorFileNotFound || error == win::kErrorPathNotFound) {
+            if (!outer) win::CloseHandle(root);
+            win::SetLastError(error);
+            return false;
+        }
+        refuse(error == win::kErrorSharingViolation ? FolderRefusal::Kind::Held
+                                                    : FolderRefusal::Kind::NotAFolder,
+               error);
         win::SetLastError(error);
         return false;
     }
     win::FileInfo info;
-    const std::u16string_view final = FinalPath(h, ownArea);
     if (!win::GetFileInformationByHandle(h, &info) || !(info.attributes & win::kAttrDirectory) ||
-        LeadsElsewhere(info.attributes, info.reparseTag) ||
-        !NamedThere(final, rootFinal, name, true)) {
-        win::CloseHandle(h);
-        if (why)
-            *why =
-                "not walked: a link, or no longer the folder it was (its contents lie elsewhere)";
-        return false;
+        LeadsElsewhere(info.attributes, info.reparseTag))
+        return refuse(FolderRefusal::Kind::Link, 0);
+    // The folder and what it was opened in, in the first form both answer.
+    FinalArea rootArea, ownArea;
+    std::u16string_view rootFinal, final;
+    win::DWORD form = kFinalForms[0], finalError = 0;
+    for (const win::DWORD f : kFinalForms) {
+        form = f;
+        rootFinal = outer && outer->finalForm_ == f ? std::u16string_view(outer->finalPath_)
+                                                    : FinalPath(root, rootArea, f);
+        final = rootFinal.empty() ? std::u16string_view() : FinalPath(h, ownArea, f);
+        if (!final.empty()) break;
+        finalError = win::GetLastError();
     }
+    if (final.empty()) return refuse(FolderRefusal::Kind::NoFinalPath, finalError);
+    if (!NamedThere(final, rootFinal, name, true)) return refuse(FolderRefusal::Kind::Link, 0);
+    if (!outer) win::CloseHandle(root);
     handle_ = h;
     path_ = own;
     finalPath_ = final;
+    finalForm_ = form;
     outer_ = g_innermost;
     g_innermost = this;
     return true;
@@ -293,9 +373,11 @@ bool HeldFolder::OpenOne(const WideString& own, const char** why) {
 void ResetRetryBudget() { g_runRetryLeftMs = kRunRetryMs; }
 
 void NoteTokenElevation() {
-    win::SetRedirectionTrustPolicy();
     g_elevated = win::GetTokenElevation() != 0;
+    if (g_elevated) win::SetRedirectionTrustPolicy();
 }
+
+bool TokenElevated() { return g_elevated; }
 
 void TrustFolder(const WideString& knownFolder) {
     const std::u16string_view folder = WithoutTrailingSeparators(knownFolder);
@@ -313,7 +395,7 @@ void KeepFile(const WideString& path) {
     win::CloseHandle(h);
 }
 
-FileFate RemoveFile(const WideString& path, bool moveAside, Act act) {
+FileFate RemoveFile(const WideString& path, bool moveAside, Act act, bool loadedFont) {
     FileFate fate;
     const std::size_t at = IsEmptyText(path) ? 0 : NameStart(path);
     if (at == 0) {
@@ -325,10 +407,16 @@ FileFate RemoveFile(const WideString& path, bool moveAside, Act act) {
     HeldFolder own;
     const HeldFolder* folder = HeldFolder::Find(folderPath);
     if (!folder) {
-        const char* why = nullptr;
-        if (!own.Open(WideString(folderPath), &why)) {
-            fate.why = why ? "its folder is a link, or no longer the folder it was"
-                           : "gone before it could be deleted";
+        FolderRefusal refusal;
+        if (!own.Open(WideString(folderPath), &refusal)) {
+            fate.why = refusal.kind == FolderRefusal::Kind::None
+                           ? "gone before it could be deleted"
+                           : "its folder is a link, or no longer the folder it was";
+            if (refusal.kind != FolderRefusal::Kind::None &&
+                refusal.kind != FolderRefusal::Kind::Link) {
+                fate.why = "its folder cannot be held";
+                fate.code = refusal.code;
+            }
             return fate;
         }
         folder = &own;
@@ -347,13 +435,26 @@ FileFate RemoveFile(const WideString& path, bool moveAside, Act act) {
     if (!opened) {
         const win::DWORD error = win::GetLastError();
         win::FileInfo info;
-        if (error == win::kErrorFileNotFound || error == win::kErrorPathNotFound ||
-            !Look(*folder, name, info)) {
+        if (error == win::kErrorDeletePending) {
+            // Deleted already, by this run's first pass or by someone else,
+            // and held open by another program: the name goes when it lets
+            // go. Nothing to wait for.
+            fate.kind = FileFate::Kind::Removed;
+            fate.pending = true;
+        } else if (error == win::kErrorFileNotFound || error == win::kErrorPathNotFound ||
+                   !Look(*folder, name, info)) {
             fate.why = "gone before it could be deleted";
         } else if (g_keeping && SameFile(info, g_kept)) {
             fate.why = "the log itself";
         } else if (info.attributes & win::kAttrDirectory) {
             fate.why = "a folder";
+        } else if (loadedFont && error == win::kErrorSharingViolation) {
+            // Windows keeps a font loaded from outside its fonts folder open
+            // while any application uses it, and refuses every change to
+            // the file meanwhile ("Font installation and deletion",
+            // Microsoft Learn). No move is tried: it would be refused too.
+            fate.why = "Windows still has it loaded as a font (an application is using it)";
+            fate.code = error;
         } else {
             fate.why = moveAside ? "delete and move refused" : "delete refused";
             fate.code = error;
@@ -363,17 +464,18 @@ FileFate RemoveFile(const WideString& path, bool moveAside, Act act) {
         win::SetLastError(error);
         return fate;
     }
-    // Its attributes and identity only where they are needed: the open
-    // above takes no folder, and the rest of the check is its final path.
-    bool known = false;
-    const auto readInfo = [&] {
-        if (!known) known = win::GetFileInformationByHandle(entry.h, &entry.info) != 0;
-        fate.readOnly = known && (entry.info.attributes & win::kAttrReadOnly);
-        return known;
-    };
+    // Its attributes and identity, and its final path in the form its
+    // folder's was read in.
     FinalArea area;
-    if (!NamedThere(FinalPath(entry.h, area), EntryAccess::Final(*folder), name, false) ||
-        ((g_keeping || act == Act::Foretell) && !readInfo())) {
+    const std::u16string_view final = FinalPath(entry.h, area, EntryAccess::Form(*folder));
+    if (final.empty()) {
+        fate.why = "Windows cannot tell where it lies";
+        fate.code = win::GetLastError();
+        return fate;
+    }
+    const bool known = win::GetFileInformationByHandle(entry.h, &entry.info) != 0;
+    fate.readOnly = known && (entry.info.attributes & win::kAttrReadOnly);
+    if (!known || !NamedThere(final, EntryAccess::Final(*folder), name, false)) {
         fate.why =
             "it does not open as itself (a link Windows follows, or a name that opens "
             "another file)";
@@ -381,6 +483,15 @@ FileFate RemoveFile(const WideString& path, bool moveAside, Act act) {
     }
     if (g_keeping && SameFile(entry.info, g_kept)) {
         fate.why = "the log itself";
+        return fate;
+    }
+    // Another name of the same file may lie outside the plugin's folders.
+    // Windows deletes and renames only the name the handle was opened by,
+    // but Wine acts on a path string when it closes or renames, and can be
+    // led from the Linux side to the other name: a file with more than one
+    // name is left.
+    if (entry.info.links > 1) {
+        fate.why = "it has more than one name (a hard link), and another may lie outside";
         return fate;
     }
     if (act == Act::Foretell) {
@@ -391,15 +502,29 @@ FileFate RemoveFile(const WideString& path, bool moveAside, Act act) {
         return fate;
     }
 
-    // Wine deletes at the close, by path, and only while that path still
-    // leads to the open file: a folder swapped meanwhile makes it keep the
-    // file and report success. Nothing wrong goes; the report is the one
-    // thing that can be wrong, in that moment alone.
-    if (WithRetries(
-            budget, [&] { return win::SetFileDispositionByHandle(entry.h, 1) != 0; },
-            [&](win::DWORD error) {
-                return error == win::kErrorAccessDenied && readInfo() && fate.readOnly;
-            })) {
+    // The POSIX delete first, whose name goes at once even while a scanner
+    // or a sync client holds the file; a volume that refuses it gets the
+    // classic delete, whose name stays, unopenable, until the holder lets
+    // go: the second pass then reads it as pending. Wine deletes at the
+    // close, by path, and only while that path still leads to the open
+    // file: a folder swapped meanwhile from the Linux side makes it keep the
+    // file and report success.
+    bool& classic = EntryAccess::ClassicDelete(*folder);
+    const auto dispose = [&] {
+        if (!classic) {
+            if (win::SetFileDispositionByHandle(
+                    entry.h, win::kDispositionDelete | win::kDispositionPosix) != 0)
+                return true;
+            const win::DWORD error = win::GetLastError();
+            if (error != win::kErrorInvalidParameter && error != win::kErrorNotSupported)
+                return false;
+            classic = true;
+        }
+        return win::SetFileDispositionByHandle(entry.h, win::kDispositionDelete) != 0;
+    };
+    if (WithRetries(budget, dispose, [&](win::DWORD error) {
+            return error == win::kErrorAccessDenied && fate.readOnly;
+        })) {
         fate.kind = FileFate::Kind::Removed;
         return fate;
     }
@@ -432,8 +557,18 @@ FileFate RemoveFile(const WideString& path, bool moveAside, Act act) {
     WideString taken;
     // Checked again just before: Wine renames by path, and would follow a
     // folder path that has come to lead elsewhere.
-    if (NamedThere(FinalPath(entry.h, area), EntryAccess::Final(*folder), name, false) &&
+    if (NamedThere(FinalPath(entry.h, area, EntryAccess::Form(*folder)),
+                   EntryAccess::Final(*folder), name, false) &&
         RenameAside(budget, *folder, entry, taken)) {
+        // And after: the new name in the held folder must be the file that
+        // was opened. Where it is not, the rename went elsewhere (Wine,
+        // led by a path swapped from the Linux side): told as it is.
+        win::FileInfo landed;
+        if (!Look(*folder, taken.c_str(), landed) || !SameFile(landed, entry.info)) {
+            fate.why = "the move aside did not land in its folder";
+            fate.code = 0;
+            return fate;
+        }
         fate.kind = FileFate::Kind::MovedAside;
         fate.movedTo = ExactJoin(WideString(folderPath), taken.c_str());
         return fate;

@@ -21,6 +21,24 @@ namespace vx {
 // held folder is opened relative to it, whatever its path now leads to; the
 // folders above the first one held are the user's to place and are opened
 // by path.
+// Why a folder could not be held; kind None when it (or its parent) is
+// missing, which each walk tells as missing.
+struct FolderRefusal {
+    enum class Kind {
+        None,
+        Link,        // a link, or no longer the folder it was
+        NotAFolder,  // it does not open as a folder
+        Held,        // another program has it open to move or delete it
+        NoFinalPath  // Windows cannot tell where it lies
+    } kind = Kind::None;
+    win::DWORD code = 0;
+    // Set when the folder refused is one above the one asked for (an
+    // elevated run refuses a link anywhere below a known folder).
+    WideString above;
+    // As a walk's log tells it: "not walked: ..." with the code, if any.
+    std::string Text() const;
+};
+
 class HeldFolder {
 public:
     HeldFolder() = default;
@@ -28,10 +46,8 @@ public:
     HeldFolder(const HeldFolder&) = delete;
     HeldFolder& operator=(const HeldFolder&) = delete;
 
-    // False when it does not open as that folder; then why says so (a
-    // "not walked" reason), or is null when the folder or its parent is
-    // missing.
-    bool Open(const WideString& path, const char** why = nullptr);
+    // False when it does not open as that folder; then refusal says why.
+    bool Open(const WideString& path, FolderRefusal* refusal = nullptr);
     bool IsOpen() const { return handle_ != nullptr; }
 
     // The innermost held folder whose path is exactly folder, or null.
@@ -40,9 +56,14 @@ public:
 private:
     friend struct EntryAccess;
     // The folder alone, in its parent if that is held, else by path.
-    bool OpenOne(const WideString& own, const char** why);
+    bool OpenOne(const WideString& own, FolderRefusal* refusal);
     win::FileHandle handle_ = nullptr;
     WideString path_, finalPath_;
+    // The form of GetFinalPathNameByHandleW its final path is in; its
+    // files are compared with it in the same form.
+    win::DWORD finalForm_ = win::kFileNameNormalized;
+    // Its volume refused the POSIX delete: its files get the classic one.
+    bool classicDelete_ = false;
     HeldFolder* outer_ = nullptr;
 };
 
@@ -54,6 +75,9 @@ struct FileFate {
     win::DWORD code = 0;
     WideString movedTo;     // MovedAside: the name it took in its folder
     bool readOnly = false;  // what a foretelling run finds
+    // Removed earlier: its delete is pending until another program that
+    // holds it lets go, and its name is still listed meanwhile.
+    bool pending = false;
 };
 
 // Whether a run acts or only foretells what it would do (update mode with a
@@ -67,7 +91,10 @@ enum class Act { Do, Foretell };
 // log). With moveAside, a file Windows refuses to delete is renamed in its
 // own folder to a free "del" temporary name. Tries again, briefly, when
 // something holds the file for a moment.
-FileFate RemoveFile(const WideString& path, bool moveAside, Act act = Act::Do);
+// loadedFont: a font the font table has just let go of; a refusal with a
+// sharing violation then means that Windows still has it loaded.
+FileFate RemoveFile(const WideString& path, bool moveAside, Act act = Act::Do,
+                    bool loadedFont = false);
 
 // RemoveFile that says whether the name is free. movedTo, when given,
 // receives the temporary name a moved file took.
@@ -78,9 +105,12 @@ bool TryDeleteFile(WideString path);
 void KeepFile(const WideString& path);
 // Gives a new run the whole of its waiting time for retries.
 void ResetRetryBudget();
-// Starts a run: notes whether its token is elevated, and asks Windows, where
-// it offers that, to follow no junction an unelevated process made.
+// Starts a run: notes whether its token is elevated and, if it is, asks
+// Windows, where it offers that, to follow no junction an ordinary user
+// made. Windows binds whichever process asks, so an unelevated run does not:
+// it follows the user's own junctions (a folder moved to another disk).
 void NoteTokenElevation();
+bool TokenElevated();
 // A folder the user's settings place (a known folder). An elevated run
 // follows no link below it, down to the folders it acts in: any process of
 // the same user, unelevated, could have planted one. An unelevated run

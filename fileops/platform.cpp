@@ -269,24 +269,21 @@ BOOL GetFileInformationByHandle(FileHandle h, FileInfo* info) {
 
 // Injected: fails on 0, else calls through, and editPath may then change
 // the path the system wrote.
-DWORD GetFinalPathNameByHandleW(FileHandle h, WCHAR* path, DWORD size) {
+DWORD GetFinalPathNameByHandleW(FileHandle h, WCHAR* path, DWORD size, DWORD flags) {
     const auto r = InjectedOutcome([&] {
-        return Call{Op::GetFinalPathNameByHandleW, {}, {}, size};
+        return Call{Op::GetFinalPathNameByHandleW, {}, {}, size, flags};
     });
     if (r && r->result == 0) return 0;
-    const DWORD n = backend::GetFinalPathNameByHandleW(h, path, size);
+    const DWORD n = backend::GetFinalPathNameByHandleW(h, path, size, flags);
     if (n && n < size && r && r->editPath) r->editPath(path);
     return n;
 }
 
 // Injected: stands in.
-BOOL SetFileDispositionByHandle(FileHandle h, BOOL deleteFile) {
-    if (auto r = Injected([&] {
-            return Call{
-                Op::SetFileDispositionByHandle, {}, {}, static_cast<std::uint64_t>(deleteFile)};
-        }))
+BOOL SetFileDispositionByHandle(FileHandle h, DWORD flags) {
+    if (auto r = Injected([&] { return Call{Op::SetFileDispositionByHandle, {}, {}, flags}; }))
         return *r != 0;
-    return backend::SetFileDispositionByHandle(h, deleteFile);
+    return backend::SetFileDispositionByHandle(h, flags);
 }
 
 // Injected: stands in.

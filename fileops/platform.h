@@ -56,6 +56,7 @@ constexpr DWORD kErrorInvalidHandle = 6;
 constexpr DWORD kErrorNotEnoughMemory = 8;
 constexpr DWORD kErrorNoMoreFiles = 18;
 constexpr DWORD kErrorSharingViolation = 32;
+constexpr DWORD kErrorNotSupported = 50;
 constexpr DWORD kErrorFileExists = 80;
 constexpr DWORD kErrorInvalidParameter = 87;
 constexpr DWORD kErrorBufferOverflow = 111;
@@ -64,6 +65,9 @@ constexpr DWORD kErrorInvalidName = 123;
 constexpr DWORD kErrorAlreadyExists = 183;
 constexpr DWORD kErrorDirectory = 267;
 constexpr DWORD kErrorDeletePending = 303;
+// A path through a junction that an ordinary user made, once the process
+// enforces redirection trust.
+constexpr DWORD kErrorUntrustedMountPoint = 448;
 
 enum class KnownFolder { RoamingAppData, LocalAppData, Profile };
 
@@ -94,18 +98,34 @@ constexpr DWORD kFileSynchronousIoNonalert = 0x00000020;
 constexpr DWORD kFileNonDirectoryFile = 0x00000040;
 constexpr DWORD kFileOpenReparsePoint = 0x00200000;
 constexpr DWORD kFileOpenForBackupIntent = 0x00004000;
+// GetFinalPathNameByHandleW's forms: the path normalized (each part as
+// the disk spells it) or as it was opened, after a drive letter or after
+// the NT volume's name.
 constexpr DWORD kFileNameNormalized = 0x0;
+constexpr DWORD kFileNameOpened = 0x8;
+constexpr DWORD kVolumeNameNt = 0x2;
+// SetFileDispositionByHandle's flags (FILE_DISPOSITION_INFO_EX): delete, and
+// with POSIX semantics, which removes the name at once even while another
+// program holds the file open (NTFS, Windows 10 1607 and later).
+constexpr DWORD kDispositionDelete = 0x1;
+constexpr DWORD kDispositionPosix = 0x2;
 
 // What GetFileInformationByHandle and GetFileInformationByHandleEx
 // (FileAttributeTagInfo) tell of an open file: its attributes, its reparse
 // tag when it is a reparse point, and its identity, the same for every
-// spelling of its path.
+// spelling of its path. The 64-bit index is not unique on ReFS, so where
+// Windows answers FileIdInfo (Windows 8 and later) its 128-bit identifier
+// and 64-bit volume serial come too; "FILE_ID_INFO structure", Microsoft
+// Learn. An index or identifier of 0 is unknown.
 struct FileInfo {
     DWORD attributes = 0;
     DWORD reparseTag = 0;
     DWORD volumeSerial = 0;
     std::uint64_t fileIndex = 0;
     DWORD links = 0;
+    bool hasFileId = false;
+    std::uint64_t volumeSerial64 = 0;
+    std::uint64_t fileIdLow = 0, fileIdHigh = 0;
 };
 
 struct FindData {

@@ -9,6 +9,7 @@
 #include <shlwapi.h>
 #include <winternl.h>
 
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 
@@ -108,12 +109,42 @@ FileHandle Opened(HANDLE h) {
     return h == INVALID_HANDLE_VALUE ? nullptr : reinterpret_cast<FileHandle>(h);
 }
 
-// An NT call's status as Win32 callers read it: in the last error.
+// An NT call's status as Win32 callers read it: in the last error. A name
+// whose delete is pending keeps its own code: Win32 would read
+// STATUS_DELETE_PENDING as access denied (5), which the run would take for
+// a brief refusal and wait on, though the file is already on its way out
+// ("ZwCreateFile", Microsoft Learn: a file marked for deletion cannot be
+// opened until its last handle closes).
+constexpr NTSTATUS kStatusDeletePending = static_cast<NTSTATUS>(0xC0000056L);
+
 BOOL Status(NTSTATUS status) {
     if (NT_SUCCESS(status)) return 1;
-    ::SetLastError(::RtlNtStatusToDosError(status));
+    ::SetLastError(status == kStatusDeletePending ? ERROR_DELETE_PENDING
+                                                  : ::RtlNtStatusToDosError(status));
     return 0;
 }
+
+// The layouts the NT calls read, as the mingw-w64 headers and the NT
+// prototypes give them, for the build being made: a fault here would send
+// the calls garbage on one architecture only, and no machine here may run
+// the other's code. The stdcall names the imports bind to
+// (NtCreateFile@44, NtSetInformationFile@20, RtlNtStatusToDosError@4) follow
+// from the argument sizes asserted here.
+static_assert(sizeof(void*) == 4 || sizeof(void*) == 8);
+constexpr bool k32 = sizeof(void*) == 4;
+static_assert(sizeof(OBJECT_ATTRIBUTES) == (k32 ? 24 : 48));
+static_assert(sizeof(IO_STATUS_BLOCK) == (k32 ? 8 : 16));
+static_assert(sizeof(UNICODE_STRING) == (k32 ? 8 : 16));
+// On i686 each argument takes four bytes of the stack; x86-64 has no such
+// decoration.
+static_assert(!k32 || sizeof(PHANDLE) + sizeof(ACCESS_MASK) + sizeof(POBJECT_ATTRIBUTES) +
+                              sizeof(PIO_STATUS_BLOCK) + sizeof(PLARGE_INTEGER) +
+                              5 * sizeof(ULONG) + sizeof(PVOID) ==
+                          44);  // NtCreateFile's eleven arguments
+static_assert(!k32 || sizeof(HANDLE) + sizeof(PIO_STATUS_BLOCK) + sizeof(PVOID) + sizeof(ULONG) +
+                              sizeof(FILE_INFORMATION_CLASS) ==
+                          20);         // NtSetInformationFile's five
+static_assert(sizeof(NTSTATUS) == 4);  // RtlNtStatusToDosError's one
 
 // A name no longer than one MAX_PATH area, as the NT calls count it, in
 // area; false when it is longer.
@@ -165,16 +196,42 @@ BOOL GetFileInformationByHandle(FileHandle h, FileInfo* info) {
         if (!::GetFileInformationByHandleEx(H(h), FileAttributeTagInfo, &tag, sizeof tag)) return 0;
         info->reparseTag = tag.ReparseTag;
     }
+    // Windows 7 has no FileIdInfo; the 64-bit index then stands alone.
+    // FILE_ID_INFO, which the headers declare only for Windows 8 and later.
+    constexpr auto kFileIdInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+    struct {
+        ULONGLONG VolumeSerialNumber;
+        BYTE Identifier[16];
+    } id{};
+    static_assert(sizeof id == 24);
+    info->hasFileId = ::GetFileInformationByHandleEx(H(h), kFileIdInfo, &id, sizeof id) != 0;
+    if (info->hasFileId) {
+        info->volumeSerial64 = id.VolumeSerialNumber;
+        std::memcpy(&info->fileIdLow, id.Identifier, 8);
+        std::memcpy(&info->fileIdHigh, id.Identifier + 8, 8);
+    }
     return 1;
 }
 
-DWORD GetFinalPathNameByHandleW(FileHandle h, WCHAR* path, DWORD size) {
-    return ::GetFinalPathNameByHandleW(H(h), W(path), size, FILE_NAME_NORMALIZED);
+DWORD GetFinalPathNameByHandleW(FileHandle h, WCHAR* path, DWORD size, DWORD flags) {
+    return ::GetFinalPathNameByHandleW(H(h), W(path), size, flags);
 }
 
-BOOL SetFileDispositionByHandle(FileHandle h, BOOL deleteFile) {
+BOOL SetFileDispositionByHandle(FileHandle h, DWORD flags) {
+    if (flags & kDispositionPosix) {
+        // FILE_DISPOSITION_INFO_EX; Windows before 10 1607, and file systems
+        // other than NTFS, refuse it with 87 or 50.
+        // FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS;
+        // FileDispositionInfoEx is class 21.
+        struct {
+            ULONG Flags;
+        } ex{0x1 | 0x2};
+        static_assert(sizeof ex == 4);
+        return ::SetFileInformationByHandle(H(h), static_cast<FILE_INFO_BY_HANDLE_CLASS>(21), &ex,
+                                            sizeof ex);
+    }
     FILE_DISPOSITION_INFO disposition;
-    disposition.DeleteFile = deleteFile ? TRUE : FALSE;
+    disposition.DeleteFile = (flags & kDispositionDelete) ? TRUE : FALSE;
     return ::SetFileInformationByHandle(H(h), FileDispositionInfo, &disposition,
                                         sizeof disposition);
 }
@@ -183,12 +240,16 @@ BOOL RenameByHandle(FileHandle h, FileHandle root, const WCHAR* name, BOOL repla
     // FILE_RENAME_INFORMATION: a flag, the folder, and the name's length in
     // bytes, followed by the name itself (MAX_PATH is far more than any name
     // the program gives).
-    struct {
+    struct Record {
         BOOLEAN ReplaceIfExists;
         HANDLE RootDirectory;
         ULONG FileNameLength;
         WCHAR FileName[MAX_PATH];
     } rename{};
+    static_assert(offsetof(Record, RootDirectory) == (k32 ? 4 : 8));
+    static_assert(offsetof(Record, FileNameLength) == (k32 ? 8 : 16));
+    static_assert(offsetof(Record, FileName) == (k32 ? 12 : 20));
+    static_assert(sizeof(Record) == (k32 ? 532 : 544));
     const std::size_t n = std::char_traits<WCHAR>::length(name);
     if (n >= MAX_PATH) {
         ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
@@ -292,6 +353,9 @@ BOOL GetTokenElevation() {
 
 BOOL SetRedirectionTrustPolicy() {
     // Windows 10 2004 and later; found at run time, as older ones lack it.
+    // "PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY structure", Microsoft
+    // Learn: EnforceRedirectionTrust makes the process that sets it follow
+    // no junction that a non-admin user created.
     using Fn = BOOL(WINAPI*)(int, PVOID, SIZE_T);
     const auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(
         ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetProcessMitigationPolicy")));

@@ -42,9 +42,10 @@ void WalkDirectory(WideString folder, EntryCallback callback, void* context) {
     // can swap it for a link meanwhile. One that cannot be opened at all is
     // searched as before, which tells why; any file it lists is left.
     HeldFolder held;
-    const char* why = nullptr;
-    if (!HeldFolder::Find(folder) && !held.Open(folder, &why) && why) {
-        Skipped(folder, nullptr, why);
+    FolderRefusal refusal;
+    if (!HeldFolder::Find(folder) && !held.Open(folder, &refusal) &&
+        refusal.kind != FolderRefusal::Kind::None) {
+        Skipped(folder, nullptr, refusal.Text().c_str());
         return;
     }
 

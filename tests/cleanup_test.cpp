@@ -14,6 +14,7 @@
 #include "fileops/platform_hooks.h"
 #include "fonts/fonts.h"
 #include "paths/walker.h"
+#include "tests/held_file.h"
 #include "tests/test_support.h"
 #include "uninstall/cleanup.h"
 #include "uninstall/run_log.h"
@@ -235,7 +236,10 @@ TEST_F(Cleanup, LogTellsEachThingOnceWhereFirstMet) {
         ASSERT_TRUE(log.Open(t.Win("run.log"), false));
         SetActiveLog(&log);
         ScopedHooks hooks;
-        hooks.FailNth(Op::SetFileDispositionByHandle, 1, {0, 87});
+        // Both deletes, the POSIX one and the classic one it falls back to
+        // (an injector that answers a call keeps it from those after it).
+        for (int form = 0; form < 2; ++form)
+            hooks.FailNth(Op::SetFileDispositionByHandle, 1, {0, 87});
         hooks.FailNth(Op::RenameByHandle, 1, {0, 87});
         Clean();
         Clean();
@@ -267,6 +271,67 @@ TEST_F(Cleanup, LogTellsEachThingOnceWhereFirstMet) {
     for (std::string line; std::getline(text, line);)
         lines.push_back(line.substr(0, line.size() - 1));
     EXPECT_EQ(lines, expected);
+}
+
+// Other programs at work in the plugin's folders: a scanner that holds a
+// file, sharing delete, across both passes where the volume gives only the
+// classic delete; a sync client that has the plugin folder open to move it
+// for the first two tries; a font an application still has loaded.
+TEST_F(Cleanup, WhatOtherProgramsHoldIsWaitedForOnlyWhereItHelps) {
+    t.File("roam/e/held.bin");
+    t.File("roam/e/x.bin");
+    RegisteredFont("roam/r/used.otf");
+    constexpr win::DWORD kAll = win::kFileShareRead | win::kFileShareWrite | win::kFileShareDelete;
+    win::FileHandle scanner = win::CreateFileW(
+        t.Win("roam/e/held.bin").c_str(), win::kFileReadAttributes, kAll, win::kOpenExisting, 0);
+    ASSERT_NE(scanner, nullptr);
+    {
+        RunLog log;
+        ASSERT_TRUE(log.Open(t.Win("run.log"), false));
+        SetActiveLog(&log);
+        ScopedHooks hooks;
+        win::FileHandle mover =
+            win::CreateFileW(t.Win("roam").c_str(), win::kDelete | win::kFileReadAttributes, kAll,
+                             win::kOpenExisting, win::kFileFlagBackupSemantics);
+        int waits = 0, heldWaits = 0;
+        hooks.Inject([&](const Call& call) -> std::optional<Outcome> {
+            if (call.op != Op::Sleep) return std::nullopt;
+            heldWaits += log.current == t.Win("roam/e/held.bin");
+            if (++waits == 2 && mover) {
+                win::CloseHandle(mover);
+                mover = nullptr;
+            }
+            return std::nullopt;
+        });
+        hooks.FailAll(Op::Sleep, {1, 0});
+        hooks.Inject([](const Call& call) -> std::optional<Outcome> {
+            if (call.op == Op::SetFileDispositionByHandle && (call.n1 & win::kDispositionPosix))
+                return Outcome{0, 87};
+            if (call.op == Op::NtCreateFile && (call.n1 & win::kDelete) &&
+                call.text1 == u"used.otf")
+                return Outcome{0, 32};
+            return std::nullopt;
+        });
+        Clean();
+        Clean();
+        EXPECT_EQ(heldWaits, 0);
+        if (mover) win::CloseHandle(mover);
+    }
+    win::CloseHandle(scanner);
+    EXPECT_FALSE(t.Exists("roam/e/held.bin"));
+    EXPECT_FALSE(t.Exists("roam/e/x.bin"));
+    const std::string text = t.Read("run.log");
+    const std::string held = WideToUtf8(t.Win("roam/e/held.bin")),
+                      used = WideToUtf8(t.Win("roam/r/used.otf"));
+    EXPECT_NE(text.find("file " + held + ": removed\r\n"), std::string::npos);
+    EXPECT_EQ(text.find(held), text.rfind(held));  // told once
+    EXPECT_NE(text.find("file " + used +
+                        ": left: Windows still has it loaded as a font (an application is using "
+                        "it), code=32\r\n"),
+              std::string::npos);
+    // No move was tried for it.
+    EXPECT_EQ(text.substr(0, text.find("loaded as a font")).find("MoveFile failed"),
+              std::string::npos);
 }
 
 // Whatever is swapped for a link at any moment of a run, nothing outside the
@@ -388,21 +453,34 @@ TEST_F(Cleanup, NoSwapAtAnyCallRedirectsTheRun) {
     std::printf("interleaving: %d runs, %d swaps made, %d redirected\n", runs, made, redirected);
 
     // An elevated run follows no link below a known folder, which an
-    // unelevated process of the same user could have planted; an unelevated
-    // one follows the user's own.
+    // unelevated process of the same user could have planted, and names the
+    // link it refused; an unelevated one follows the user's own, even where
+    // Windows would refuse an ordinary user's junction to a process that
+    // asked for redirection trust (natively the link is marked so).
     TrustFolder(at("set.alt"));
-    for (const bool elevated : {true, false}) {
+    if (!given) MarkUserLink(t.Host(base + "set.alt/plugins").string());
+    for (const bool elevated : {false, true}) {  // the policy binds for good once asked
         const WideString linked = at("set.alt/plugins/vexaline");
-        ScopedHooks hooks;
-        hooks.FailAll(Op::GetTokenElevation, {elevated, 0});
-        NoteTokenElevation();
-        VXPluginContext context{VXContextParams{}};
-        context.roamingPluginDir = linked;
-        context.DeriveRoamingDirs();
-        CleanPluginFolders(&context, linked, {}, linked + u"\\c", {}, false);
+        {
+            RunLog log;
+            ASSERT_TRUE(log.Open(t.Win(elevated ? "elevated.log" : "unelevated.log"), false));
+            SetActiveLog(&log);
+            ScopedHooks hooks;
+            hooks.FailAll(Op::GetTokenElevation, {elevated, 0});
+            NoteTokenElevation();
+            VXPluginContext context{VXContextParams{}};
+            context.roamingPluginDir = linked;
+            context.DeriveRoamingDirs();
+            CleanPluginFolders(&context, linked, {}, linked + u"\\c", {}, false);
+        }
         EXPECT_EQ(outsideIntact(), elevated) << "elevated " << elevated;
+        EXPECT_EQ(t.Read(elevated ? "elevated.log" : "unelevated.log")
+                          .find(WideToUtf8(at("set.alt/plugins")) + " above the plugin folder") !=
+                      std::string::npos,
+                  elevated);
         write(at("outside/plugins/vexaline"));
     }
+    MarkUserLink("");
     ScopedHooks unelevated;
     unelevated.FailAll(Op::GetTokenElevation, {0, 0});
     NoteTokenElevation();

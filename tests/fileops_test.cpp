@@ -194,6 +194,29 @@ TEST_F(FileOps, AFileWhoseFinalPathLiesElsewhereIsLeft) {
     EXPECT_TRUE(t.Exists("d/x"));
 }
 
+// Where Windows cannot give the normalized form (an older SMB server, a
+// volume without a drive letter), folder and file are compared in a form it
+// gives; where it gives none, the file is left, and says why.
+TEST_F(FileOps, AFinalPathInAnotherFormStillChecks) {
+    for (const int refused : {1, 3}) {  // the normalized form; every form
+        t.File("d/x");
+        ScopedHooks hooks;
+        hooks.Inject([refused](const Call& call) -> std::optional<Outcome> {
+            const int form = call.n2 == win::kFileNameNormalized ? 0
+                             : call.n2 == win::kFileNameOpened   ? 1
+                                                                 : 2;
+            if (call.op != Op::GetFinalPathNameByHandleW || form >= refused) return std::nullopt;
+            return Outcome{0, 5};
+        });
+        const FileFate fate = RemoveFile(t.Win("d/x"), false);
+        EXPECT_EQ(t.Exists("d/x"), refused == 3) << refused;
+        if (refused == 3) {
+            EXPECT_EQ(std::string(fate.why) + std::to_string(fate.code),
+                      "its folder cannot be held5");
+        }
+    }
+}
+
 TEST_F(FileOps, SmallQueries) {
     t.File("f");
     t.Dir("d");

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "paths/text.h"
 
@@ -22,5 +23,11 @@ private:
     struct State;
     std::unique_ptr<State> state_;
 };
+
+// Marks a host link as made by a user who is no administrator, which
+// Windows refuses to a process that asked for redirection trust; an empty
+// path clears the marks. The emulation models it; a Windows build has no
+// such fact to set, and this does nothing there.
+void MarkUserLink(const std::string& hostPath);
 
 }  // namespace vx::test

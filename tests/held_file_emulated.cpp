@@ -1,5 +1,7 @@
 // A held file in the native build: the refusals Windows gives it, injected
 // at the doorway.
+#include <cstdlib>
+
 #include "fileops/platform_hooks.h"
 #include "tests/held_file.h"
 
@@ -28,5 +30,12 @@ HeldFile::HeldFile(const WideString& path, Share share) : state_(new State) {
 }
 
 HeldFile::~HeldFile() = default;
+
+void MarkUserLink(const std::string& hostPath) {
+    if (hostPath.empty())
+        ::unsetenv("VXEMU_USER_LINKS");
+    else
+        ::setenv("VXEMU_USER_LINKS", hostPath.c_str(), 1);
+}
 
 }  // namespace vx::test

@@ -21,4 +21,6 @@ HeldFile::~HeldFile() {
     if (state_->handle != INVALID_HANDLE_VALUE) CloseHandle(state_->handle);
 }
 
+void MarkUserLink(const std::string&) {}
+
 }  // namespace vx::test

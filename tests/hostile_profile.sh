@@ -53,6 +53,9 @@ ln -s "$work/outside/target.otf" "$R/c/link-to-file"
 # matches in another case. Fonts may go; the ".OTF" files, another kind of
 # file to a font folder, stay.
 for i in 1 2 3 4 5 6; do echo f > "$R/r/v"$'\xe9'"$i.otf"; echo keep > "$R/r/v"$'\xe8'"$i.OTF"; done
+# Hard links to files outside: under Wine, a delete or a rename acts on a
+# path string that the Linux side can lead to the other name; both stay.
+echo hard > "$work/outside/hard.otf"; ln "$work/outside/hard.otf" "$R/r/hard.otf"; ln "$work/outside/hard.otf" "$R/e/hard"
 
 # Full Windows paths of 259, 260 and 261 characters in the "e" folder.
 if native; then win_r="C:$R"; else win_r="C:${R#"$WINEPREFIX/drive_c"}"; fi
@@ -88,6 +91,8 @@ else
     check "links to files and folders stay" \
         test "$(cd "$R" && ls -d c/link-* e/link-* r/link-* 2>/dev/null | tr '\n' ' ')" = "c/link-to-file e/link-to-dir e/link-to-file r/link-to-dir.otf r/link-to-file.otf r/link-to-pinned.otf "
 fi
+check "hard links stay, and so does their outside name" \
+    test "$(cat "$R/r/hard.otf" "$R/e/hard" "$work/outside/hard.otf" | tr '\n' :)" = "hard:hard:hard:"
 check "names that are not UTF-8: every .OTF stays whole" \
     test "$(cat "$R/r/v"$'\xe8'*.OTF | grep -c '^keep$')" = 6
 for n in "${odd[@]}" x.ttf; do
@@ -100,7 +105,7 @@ done
 # "..keep" has the extension ".keep": not one.
 expected_r=$(printf '%s\n' "..keep" "...json" "trailing dot." "x.ttf" "x.ttf " | LC_ALL=C sort | tr '\n' '|')
 check "r folder: fonts go, other names stay" \
-    test "$(cd "$R/r" && ls -A | grep -avi '^del' | LC_ALL=C grep -av '^readonly\|^link\|^v[^ -~]' | LC_ALL=C sort | tr '\n' '|')" = "$expected_r"
+    test "$(cd "$R/r" && ls -A | grep -avi '^del' | LC_ALL=C grep -av '^readonly\|^link\|^v[^ -~]\|^hard' | LC_ALL=C sort | tr '\n' '|')" = "$expected_r"
 check "read-only files stay in delete walks" \
     test -e "$R/e/readonly.bin" -a -e "$R/readonly.bin" -a -e "$R/c/readonly-font.otf" -a -e "$R/e/..ro"
 check "read-only fonts in r are moved aside there" \

@@ -207,11 +207,13 @@ std::string List(const u16string& folder) {
 
 std::string Result(BOOL r) { return r ? "1" : '0' + Err(); }
 
-// The file's final path is its folder's plus name, to the letter.
-bool InPlace(FileHandle folder, FileHandle file, const u16string& name) {
+// The file's final path is its folder's plus name, to the letter, both in
+// the same form.
+bool InPlace(FileHandle folder, FileHandle file, const u16string& name,
+             DWORD form = kFileNameNormalized) {
     WCHAR a[2 * kMaxPath] = {}, b[2 * kMaxPath] = {};
-    const DWORD n = GetFinalPathNameByHandleW(folder, a, 2 * kMaxPath);
-    const DWORD m = GetFinalPathNameByHandleW(file, b, 2 * kMaxPath);
+    const DWORD n = GetFinalPathNameByHandleW(folder, a, 2 * kMaxPath, form);
+    const DWORD m = GetFinalPathNameByHandleW(file, b, 2 * kMaxPath, form);
     return n && m && n < 2 * kMaxPath && m < 2 * kMaxPath &&
            u16string(b, m) == u16string(a, n) + u"\\" + name;
 }
@@ -221,6 +223,11 @@ void FileCase(const u16string& scratch, std::size_t index, char variant) {
     const u16string f = scratch + u"\\" + u16string(id.begin(), id.end());
     const u16string t = f + u"\\" + kNames[index];
     const std::string at = id + " " + Show(kNames[index]) + " ";
+    // Each call is made before its folder is listed: the operands of a "+"
+    // are evaluated in no set order, and GCC lists first.
+    const auto after = [&](const std::string& what, const std::string& result) {
+        Line(at + what + " " + result + " " + List(f));
+    };
     Line(at + "list " + List(f));
     Line(at + "attr " + Attr(GetFileAttributesW(t.c_str())));
     FindData data;
@@ -246,31 +253,95 @@ void FileCase(const u16string& scratch, std::size_t index, char variant) {
                     (InPlace(folder, file, kNames[index]) ? " in place" : " elsewhere")
               : "0" + Err()));
     if (file) {
-        Line(at + "rename " + Result(RenameByHandle(file, folder, u"renamed", 0)) + " " + List(f));
-        Line(at + "rename back " + Result(RenameByHandle(file, folder, kNames[index].c_str(), 0)) +
-             " " + List(f));
-        Line(at + "dispose " + Result(SetFileDispositionByHandle(file, 1)) + " " + List(f));
+        after("rename", Result(RenameByHandle(file, folder, u"renamed", 0)));
+        after("rename back", Result(RenameByHandle(file, folder, kNames[index].c_str(), 0)));
+        after("dispose", Result(SetFileDispositionByHandle(file, kDispositionDelete)));
         CloseHandle(file);
         Line(at + "closed " + List(f));
     }
     if (folder) CloseHandle(folder);
-    Line(at + "delete " + Result(DeleteFileW(t.c_str())) + " " + List(f));
-    Line(at + "move " + Result(MoveFileW(t.c_str(), (f + u"\\moved").c_str())) + " " + List(f));
-    Line(at + "move back " + Result(MoveFileW((f + u"\\moved").c_str(), t.c_str())) + " " +
-         List(f));
+    after("delete", Result(DeleteFileW(t.c_str())));
+    after("move", Result(MoveFileW(t.c_str(), (f + u"\\moved").c_str())));
+    after("move back", Result(MoveFileW((f + u"\\moved").c_str(), t.c_str())));
     WCHAR temp[kMaxPath] = {};
     const UINT n = GetTempFileNameW(f.c_str(), u"del", 0, temp);
     const u16string tempName = n ? u16string(temp) : u16string();
     const bool inFolder = tempName.rfind(f + u"\\", 0) == 0;
-    Line(at + "tempname " +
-         (n ? (inFolder ? "in folder " + Show(Normal(tempName.substr(f.size() + 1)))
-                        : "elsewhere " + Show(tempName))
-            : "0" + Err()) +
-         " " + List(f));
-    Line(at + "clear " + Result(SetFileAttributesW(t.c_str(), kAttrNormal)) + " delete " +
-         Result(DeleteFileW(t.c_str())) + " " + List(f));
-    Line(at + "mkdir " + Result(CreateDirectoryW(t.c_str())) + " attr " +
-         Attr(GetFileAttributesW(t.c_str())) + " " + List(f));
+    after("tempname", n ? (inFolder ? "in folder " + Show(Normal(tempName.substr(f.size() + 1)))
+                                    : "elsewhere " + Show(tempName))
+                        : "0" + Err());
+    std::string cleared = Result(SetFileAttributesW(t.c_str(), kAttrNormal));
+    after("clear", cleared + " delete " + Result(DeleteFileW(t.c_str())));
+    std::string made = Result(CreateDirectoryW(t.c_str()));
+    after("mkdir", made + " attr " + Attr(GetFileAttributesW(t.c_str())));
+}
+
+// What the run meets when another program holds what it acts on: a file
+// whose classic delete waits for another handle to close, the POSIX delete,
+// a folder another handle has open for DELETE, and the final path's other
+// forms.
+void HolderCases(const u16string& scratch) {
+    const u16string f = scratch + u"\\holders";
+    const u16string name = u"held", posixName = u"posix";
+    CreateDirectoryW(f.c_str());
+    for (const u16string* n : {&name, &posixName}) {
+        std::fstream out;
+        OpenFileStreamW(out, (f + u"\\" + *n).c_str(), std::ios::out | std::ios::binary);
+        out << "t";
+    }
+    constexpr DWORD kAll = kFileShareRead | kFileShareWrite | kFileShareDelete;
+    constexpr DWORD kFileAccess = kDelete | kFileReadAttributes | kSynchronize;
+    constexpr DWORD kOptions =
+        kFileNonDirectoryFile | kFileOpenReparsePoint | kFileSynchronousIoNonalert;
+    const auto openFolder = [&](DWORD access, DWORD share) {
+        return CreateFileW(f.c_str(), access, share, kOpenExisting, kFileFlagBackupSemantics);
+    };
+    FileHandle folder = openFolder(kFileListDirectory | kFileReadAttributes | kSynchronize,
+                                   kFileShareRead | kFileShareWrite);
+    if (!folder) {
+        Line("holders no folder" + Err());
+        return;
+    }
+    for (const DWORD form : {kFileNameOpened, kFileNameOpened | kVolumeNameNt}) {
+        FileHandle file = NtCreateFile(folder, name.c_str(), kFileAccess, kAll, kOptions);
+        Line("final form " + std::to_string(form) + " " +
+             (file ? (InPlace(folder, file, name, form) ? "in place" : "elsewhere")
+                   : "no file" + Err()));
+        if (file) CloseHandle(file);
+    }
+    // A holder that shares delete, across a classic delete by another handle.
+    FileHandle holder =
+        CreateFileW((f + u"\\" + name).c_str(), kFileReadAttributes, kAll, kOpenExisting, 0);
+    FileHandle file = NtCreateFile(folder, name.c_str(), kFileAccess, kAll, kOptions);
+    std::string disposed = Result(file ? SetFileDispositionByHandle(file, kDispositionDelete) : 0);
+    if (file) CloseHandle(file);
+    Line("pending dispose " + disposed + " " + List(f));
+    FileHandle again = NtCreateFile(folder, name.c_str(), kFileAccess, kAll, kOptions);
+    Line("pending reopen " + std::string(again ? "1" : "0" + Err()));
+    if (again) CloseHandle(again);
+    if (holder) CloseHandle(holder);
+    Line("pending released " + List(f));
+    // The POSIX delete.
+    FileHandle posix = NtCreateFile(folder, posixName.c_str(), kFileAccess, kAll, kOptions);
+    std::string posixResult = Result(
+        posix ? SetFileDispositionByHandle(posix, kDispositionDelete | kDispositionPosix) : 0);
+    Line("posix dispose " + posixResult + " " + List(f));
+    if (posix) CloseHandle(posix);
+    Line("posix closed " + List(f));
+    // A folder open for DELETE elsewhere cannot be held without sharing
+    // delete, and the other way round.
+    CloseHandle(folder);
+    FileHandle mover = openFolder(kDelete | kFileReadAttributes | kSynchronize, kAll);
+    FileHandle held =
+        openFolder(kFileListDirectory | kSynchronize, kFileShareRead | kFileShareWrite);
+    Line(std::string("folder held while open for delete ") + (held ? "1" : "0" + Err()));
+    if (held) CloseHandle(held);
+    if (mover) CloseHandle(mover);
+    held = openFolder(kFileListDirectory | kSynchronize, kFileShareRead | kFileShareWrite);
+    mover = openFolder(kDelete | kFileReadAttributes | kSynchronize, kAll);
+    Line(std::string("folder opened for delete while held ") + (mover ? "1" : "0" + Err()));
+    if (mover) CloseHandle(mover);
+    if (held) CloseHandle(held);
 }
 
 // A host link to a folder: its attributes, and the tag a search for its own
@@ -310,5 +381,6 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < kNames.size(); ++i)
         for (char variant : {'p', 's', 'r'}) FileCase(scratch, i, variant);
     LinkCase(scratch);
+    HolderCases(scratch);
     return 0;
 }

@@ -42,12 +42,23 @@ bool IsLinkedSet(const WideString& pluginFolder) {
 // the set is to be walked: held, or missing (each walk then says so).
 bool HoldSet(HeldFolder& held, const WideString& pluginFolder) {
     if (IsEmptyText(pluginFolder) || IsLinkedSet(pluginFolder)) return false;
-    const char* why = nullptr;
-    if (held.Open(pluginFolder, &why) || !why) return true;
-    if (RunLog* log = ActiveLog())
-        log->Folder(pluginFolder,
-                    "not walked, nor its letter and c folders: the plugin folder "
-                    "is a link, or no longer the folder it was");
+    FolderRefusal refusal;
+    if (held.Open(pluginFolder, &refusal) || refusal.kind == FolderRefusal::Kind::None) return true;
+    if (RunLog* log = ActiveLog()) {
+        // A link above the plugin folder is named; any other refusal is the
+        // plugin folder's own, told as a walk would tell it.
+        std::string why = "not walked, nor its letter and c folders: ";
+        if (!refusal.above.empty())
+            why += WideToUtf8(refusal.above) +
+                   " above the plugin folder is a link, which a run with an elevated token "
+                   "does not follow";
+        else if (refusal.kind == FolderRefusal::Kind::Link)
+            why += "the plugin folder is a link, or no longer the folder it was";
+        else
+            why +=
+                "the plugin folder: " + refusal.Text().substr(std::string("not walked: ").size());
+        log->Folder(pluginFolder, why);
+    }
     return false;
 }
 
@@ -55,11 +66,11 @@ bool HoldSet(HeldFolder& held, const WideString& pluginFolder) {
 // log makes the very calls one without it makes; a foretelling run (update
 // mode with a log) opens and checks each file the same way and changes
 // nothing.
-FileFate Remove(const WideString& path, bool moveAside) {
+FileFate Remove(const WideString& path, bool moveAside, bool loadedFont = false) {
     RunLog* log = ActiveLog();
     const bool foretell = log && log->dryRun();
     if (log) log->current = path;
-    FileFate fate = RemoveFile(path, moveAside, foretell ? Act::Foretell : Act::Do);
+    FileFate fate = RemoveFile(path, moveAside, foretell ? Act::Foretell : Act::Do, loadedFont);
     if (log) {
         const std::string would = foretell ? "would be " : "";
         // Only fonts are moved aside, and they leave the font table first.
@@ -148,12 +159,16 @@ bool FontEntryCallback(void* context, WideString path) {
             // The file goes whether or not the font table let go of it.
             if (!log || !log->dryRun()) {
                 const bool letGo = UnregisterFontFile(ctx, path);
-                if (log)
+                // A file removed already, and met again only because another
+                // program still holds it, has had its font line.
+                if (log && !log->ToldRemoved(path))
                     log->Line(
                         std::string("font ") + WideToUtf8(path) +
                         (letGo ? ": the font table let go of it" : ": not in the font table"));
+                Remove(path, true, letGo);
+            } else {
+                Remove(path, true);
             }
-            Remove(path, true);
             break;
         case PluginFileKind::Temporary: Remove(path, false); break;
         case PluginFileKind::Other:

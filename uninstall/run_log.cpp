@@ -108,6 +108,11 @@ void RunLog::File(const WideString& path, const std::string& fate) {
     Line("file " + WideToUtf8(path) + ": " + fate);
 }
 
+bool RunLog::ToldRemoved(const WideString& path) const {
+    const auto told = fileFates_.find(path);
+    return told != fileFates_.end() && told->second == &removed;
+}
+
 void RunLog::Folder(const WideString& folder, const std::string& why) {
     if (!folders_.insert(folder).second) return;
     if (why.starts_with("not walked")) ++notWalked;

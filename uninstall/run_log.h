@@ -34,6 +34,8 @@ public:
     void Line(const std::string& text);
     void File(const WideString& path, const std::string& fate);
     void Folder(const WideString& folder, const std::string& why);
+    // The file was told of as removed (or as one that would be).
+    bool ToldRemoved(const WideString& path) const;
 
     const bool& dryRun() const { return dryRun_; }
     WideString current;  // the file in hand, for the failure reports

@@ -41,6 +41,12 @@ bool IsReadOnlyFile(const struct stat& lst);
 int LinkStat(const std::string& host, struct stat* st);
 int Unlink(const std::string& host);
 
+// Redirection trust, once enforced: true, with the last error 448, for a
+// path through a link that a user who is no administrator made (followsLast:
+// the call follows host itself, if it is such a link).
+void EnforceRedirectionTrust();
+bool ThroughUntrustedLink(const std::string& host, bool followsLast);
+
 // A handle open without FILE_SHARE_DELETE holds this file or folder: Windows
 // then refuses to delete or rename it (ERROR_SHARING_VIOLATION).
 bool HeldAgainstDelete(const struct stat& st);

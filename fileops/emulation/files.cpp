@@ -76,6 +76,7 @@ DWORD GetFileAttributesW(const WCHAR* path) {
         Fail(path && *path ? kErrorPathNotFound : kErrorFileNotFound);
         return kInvalidFileAttributes;
     }
+    if (ThroughUntrustedLink(host, false)) return kInvalidFileAttributes;
     if (LinkStat(host, &lst) != 0) {
         Fail(FromErrno(errno, host));
         return kInvalidFileAttributes;

@@ -185,6 +185,7 @@ FindHandle FindFirstFileW(const WCHAR* pattern, FindData* data) {
         Fail(kErrorFileNotFound);
         return nullptr;
     }
+    if (ThroughUntrustedLink(dir, true)) return nullptr;
     DIR* d = opendir(dir.c_str());
     if (!d) {
         Fail(errno == ENOTDIR  ? kErrorDirectory

@@ -1,8 +1,11 @@
 // Open files and folders as handles: each holds a host descriptor opened
 // without following a link where Windows would open the link itself, and
 // acts through the folder descriptor it was opened in, so that a folder
-// renamed or replaced meanwhile cannot lead it elsewhere. A handle opened
-// without FILE_SHARE_DELETE keeps others from renaming or deleting its file.
+// renamed or replaced meanwhile cannot lead it elsewhere. Sharing is kept
+// both ways round, as Windows checks it: a handle opened without
+// FILE_SHARE_DELETE keeps others from opening its file for DELETE, and one
+// open for DELETE keeps others from opening it without that sharing. The
+// classic delete leaves the name until the file's last handle closes.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,6 +29,12 @@ struct OpenFile {
     dev_t dev = 0;
     ino_t ino = 0;
     bool sharesDelete = true;
+    bool forDelete = false;
+    // Every open handle, in a list of its own (a handle is one allocation
+    // already; a map of them would cost two more a file).
+    OpenFile* prev = nullptr;
+    OpenFile* next = nullptr;
+    bool listed = false;
 };
 
 }  // namespace vx::win
@@ -39,6 +48,41 @@ using Identity = std::pair<dev_t, ino_t>;
 std::map<Identity, int>& Unshared() {
     static std::map<Identity, int> held;
     return held;
+}
+
+OpenFile* g_handles = nullptr;
+
+void Enlist(OpenFile* h) {
+    h->next = g_handles;
+    if (g_handles) g_handles->prev = h;
+    g_handles = h;
+    h->listed = true;
+}
+
+void Delist(OpenFile* h) {
+    if (!h->listed) return;
+    (h->prev ? h->prev->next : g_handles) = h->next;
+    if (h->next) h->next->prev = h->prev;
+    h->prev = h->next = nullptr;
+    h->listed = false;
+}
+
+// An open handle on the file, for DELETE access if forDelete.
+bool AnyHandleOn(const Identity& id, bool forDelete) {
+    for (OpenFile* h = g_handles; h; h = h->next)
+        if (h->dev == id.first && h->ino == id.second && (!forDelete || h->forDelete)) return true;
+    return false;
+}
+
+// Files whose classic delete waits for their last handle: the folder that
+// holds the name (kept open meanwhile) and the name.
+struct PendingName {
+    OpenFile* folder = nullptr;
+    std::string name;
+};
+std::map<Identity, PendingName>& Pending() {
+    static std::map<Identity, PendingName> pending;
+    return pending;
 }
 
 std::string FdPath(int fd) {
@@ -65,8 +109,11 @@ void Release(OpenFile* h) {
     }
 }
 
+// pendingError is what an open of a name whose delete is pending gets:
+// STATUS_DELETE_PENDING, which the doorway's NtCreateFile keeps as 303 and
+// Win32's CreateFileW reads as access denied.
 FileHandle Open(OpenFile* folder, std::string name, DWORD access, DWORD share, bool followLink,
-                bool folderOnly, bool fileOnly) {
+                bool folderOnly, bool fileOnly, DWORD pendingError) {
     if (name.empty() || name.find('/') != std::string::npos) {
         Fail(kErrorInvalidName);
         return nullptr;
@@ -89,8 +136,11 @@ FileHandle Open(OpenFile* folder, std::string name, DWORD access, DWORD share, b
     DWORD refusal = 0;
     if (folderOnly && !isFolder) refusal = kErrorDirectory;
     if (fileOnly && S_ISDIR(st.st_mode)) refusal = kErrorAccessDenied;
-    if ((access & kDelete) && Unshared().count({st.st_dev, st.st_ino}))
+    const Identity id{st.st_dev, st.st_ino};
+    if (((access & kDelete) && Unshared().count(id)) ||
+        (!(share & kFileShareDelete) && AnyHandleOn(id, true)))
         refusal = kErrorSharingViolation;
+    if (Pending().count(id)) refusal = pendingError;
     if (refusal) {
         close(fd);
         Fail(refusal);
@@ -104,7 +154,9 @@ FileHandle Open(OpenFile* folder, std::string name, DWORD access, DWORD share, b
     h->dev = st.st_dev;
     h->ino = st.st_ino;
     h->sharesDelete = (share & kFileShareDelete) != 0;
-    if (!h->sharesDelete) ++Unshared()[{h->dev, h->ino}];
+    h->forDelete = (access & kDelete) != 0;
+    if (!h->sharesDelete) ++Unshared()[id];
+    Enlist(h);
     return h;
 }
 
@@ -128,6 +180,7 @@ FileHandle CreateFileW(const WCHAR* path, DWORD access, DWORD share, DWORD dispo
         return nullptr;
     }
     while (host.size() > 1 && host.back() == '/') host.pop_back();
+    if (ThroughUntrustedLink(host, !(flags & kFileFlagOpenReparsePoint))) return nullptr;
     const auto slash = host.rfind('/');
     const std::string folder = slash == 0 ? "/" : host.substr(0, slash);
     std::string name = slash + 1 < host.size() ? host.substr(slash + 1) : ".";
@@ -141,7 +194,7 @@ FileHandle CreateFileW(const WCHAR* path, DWORD access, DWORD share, DWORD dispo
     // Without backup semantics Windows opens no folder.
     FileHandle h =
         Open(parent, std::move(name), access, share, !(flags & kFileFlagOpenReparsePoint), false,
-             !(flags & kFileFlagBackupSemantics));
+             !(flags & kFileFlagBackupSemantics), kErrorAccessDenied);
     if (!h && GetLastError() == kErrorFileNotFound) Fail(MissingError(host));
     Release(parent);
     return h;
@@ -156,7 +209,8 @@ FileHandle NtCreateFile(FileHandle root, const WCHAR* name, DWORD access, DWORD 
     const std::u16string n = name;
     // The NT layer takes a name as it is, trailing dots and spaces too.
     return Open(root, ToUtf8(n.data(), n.size()), access, share, !(options & kFileOpenReparsePoint),
-                (options & kFileDirectoryFile) != 0, (options & kFileNonDirectoryFile) != 0);
+                (options & kFileDirectoryFile) != 0, (options & kFileNonDirectoryFile) != 0,
+                kErrorDeletePending);
 }
 
 BOOL CloseHandle(FileHandle h) {
@@ -165,13 +219,27 @@ BOOL CloseHandle(FileHandle h) {
         return 0;
     }
     // Its sharing ends with the handle; its descriptor once nothing opened
-    // in it is open.
+    // in it is open; a pending delete with the file's last handle.
+    const Identity id{h->dev, h->ino};
     if (!h->sharesDelete) {
-        auto it = Unshared().find({h->dev, h->ino});
+        auto it = Unshared().find(id);
         if (it != Unshared().end() && --it->second == 0) Unshared().erase(it);
-        h->sharesDelete = true;
     }
+    h->sharesDelete = true;
+    Delist(h);
     Release(h);
+    if (!Pending().empty() && !AnyHandleOn(id, false)) {
+        auto pending = Pending().find(id);
+        if (pending != Pending().end()) {
+            struct stat st {};
+            const PendingName& p = pending->second;
+            if (fstatat(p.folder->fd, p.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                st.st_dev == id.first && st.st_ino == id.second)
+                unlinkat(p.folder->fd, p.name.c_str(), 0);
+            Release(p.folder);
+            Pending().erase(pending);
+        }
+    }
     return 1;
 }
 
@@ -189,30 +257,40 @@ BOOL GetFileInformationByHandle(FileHandle h, FileInfo* info) {
     info->volumeSerial = static_cast<DWORD>(st.st_dev);
     info->fileIndex = st.st_ino;
     info->links = static_cast<DWORD>(st.st_nlink);
+    info->hasFileId = true;
+    info->volumeSerial64 = st.st_dev;
+    info->fileIdLow = st.st_ino;
+    info->fileIdHigh = 0;
     return 1;
 }
 
-DWORD GetFinalPathNameByHandleW(FileHandle h, WCHAR* path, DWORD size) {
+// The host has one volume, C:, whose NT name is that of a first disk's
+// first volume. The opened form is the normalized one: the emulation's
+// names are spelled as the disk has them.
+DWORD GetFinalPathNameByHandleW(FileHandle h, WCHAR* path, DWORD size, DWORD flags) {
     const std::string host = h ? FdPath(h->fd) : std::string();
     if (host.empty()) {
         Fail(kErrorInvalidHandle);
         return 0;
     }
-    const std::u16string w = u"\\\\?\\" + FromHostPath(host);
+    const std::u16string dos = FromHostPath(host);
+    const std::u16string w =
+        (flags & kVolumeNameNt) ? u"\\Device\\HarddiskVolume1" + dos.substr(2) : u"\\\\?\\" + dos;
     if (w.size() >= size) return static_cast<DWORD>(w.size() + 1);
     std::copy(w.begin(), w.end(), path);
     path[w.size()] = 0;
     return static_cast<DWORD>(w.size());
 }
 
-BOOL SetFileDispositionByHandle(FileHandle h, BOOL deleteFile) {
+BOOL SetFileDispositionByHandle(FileHandle h, DWORD flags) {
     if (!h) {
         Fail(kErrorInvalidHandle);
         return 0;
     }
-    if (!deleteFile) return 1;
-    // The name goes at once, as modern Windows lets it; only while it still
-    // names the file this handle holds.
+    if (!(flags & (kDispositionDelete | kDispositionPosix))) return 1;
+    // Only while the name still names the file this handle holds. With
+    // POSIX semantics the name goes at once; the classic delete leaves it,
+    // unopenable, until the file's last handle closes.
     struct stat st {};
     if (!StillNamed(*h, st)) {
         Fail(kErrorAccessDenied);
@@ -221,6 +299,15 @@ BOOL SetFileDispositionByHandle(FileHandle h, BOOL deleteFile) {
     if (S_ISDIR(st.st_mode) || IsReadOnlyFile(st)) {
         Fail(kErrorAccessDenied);
         return 0;
+    }
+    if (!(flags & kDispositionPosix)) {
+        PendingName& pending = Pending()[{h->dev, h->ino}];
+        if (!pending.folder) {
+            pending.folder = h->folder;
+            ++h->folder->refs;
+            pending.name = h->name;
+        }
+        return 1;
     }
     if (unlinkat(h->folder->fd, h->name.c_str(), 0) != 0) {
         Fail(kErrorAccessDenied);

@@ -79,11 +79,12 @@ DWORD FromErrno(int e, const std::string& host) {
     }
 }
 
-// Tests mark host folders as a cloud-sync client's placeholders (a reparse
-// point with a cloud tag, as such a client makes its folders on Windows 10
-// 1709 and later) by naming them in VXEMU_CLOUD_FOLDERS, separated by ':'.
-bool IsCloudPlaceholder(const std::string& host) {
-    const char* list = std::getenv("VXEMU_CLOUD_FOLDERS");
+namespace {
+
+// Whether a host path in the ':'-separated list variable names host itself
+// (unless onlyAbove) or, with above, a folder host lies in.
+bool Listed(const char* variable, const std::string& host, bool above, bool onlyAbove = false) {
+    const char* list = std::getenv(variable);
     if (!list || host.empty()) return false;
     const auto trimmed = [](std::string_view p) {
         while (p.size() > 1 && p.back() == '/') p.remove_suffix(1);
@@ -92,10 +93,37 @@ bool IsCloudPlaceholder(const std::string& host) {
     const std::string_view wanted = trimmed(host);
     for (std::string_view rest(list); !rest.empty();) {
         const std::size_t colon = std::min(rest.find(':'), rest.size());
-        if (trimmed(rest.substr(0, colon)) == wanted) return true;
+        const std::string_view entry = trimmed(rest.substr(0, colon));
+        if (!entry.empty() && ((entry == wanted && !onlyAbove) ||
+                               (above && wanted.size() > entry.size() &&
+                                wanted.starts_with(entry) && wanted[entry.size()] == '/')))
+            return true;
         rest.remove_prefix(std::min(colon + 1, rest.size()));
     }
     return false;
+}
+
+bool g_redirectionTrust = false;
+
+}  // namespace
+
+// Tests mark host folders as a cloud-sync client's placeholders (a reparse
+// point with a cloud tag, as such a client makes its folders on Windows 10
+// 1709 and later) by naming them in VXEMU_CLOUD_FOLDERS, separated by ':'.
+bool IsCloudPlaceholder(const std::string& host) {
+    return Listed("VXEMU_CLOUD_FOLDERS", host, false);
+}
+
+void EnforceRedirectionTrust() { g_redirectionTrust = true; }
+
+// Tests mark host links as made by a user who is no administrator by naming
+// them in VXEMU_USER_LINKS, separated by ':'. Once the process enforces
+// redirection trust, Windows fails a path through one with 448: one below
+// it, or the link itself where the call follows it.
+bool ThroughUntrustedLink(const std::string& host, bool followsLast) {
+    if (!g_redirectionTrust || !Listed("VXEMU_USER_LINKS", host, true, !followsLast)) return false;
+    Fail(kErrorUntrustedMountPoint);
+    return true;
 }
 
 DWORD ReparseTagOf(const std::string& host, const struct stat& lst) {

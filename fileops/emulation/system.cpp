@@ -91,8 +91,11 @@ BOOL SetDefaultDllDirectories(DWORD) { return 1; }
 // A user's process, unelevated; tests inject an elevated token.
 BOOL GetTokenElevation() { return 0; }
 
-// As on Windows before 10 2004: not offered.
-BOOL SetRedirectionTrustPolicy() { return 0; }
+// As on Windows 11: offered, and enforced from then on.
+BOOL SetRedirectionTrustPolicy() {
+    EnforceRedirectionTrust();
+    return 1;
+}
 
 // The host's arguments are bytes; read as UTF-8, they are what Windows would
 // hand out of its wide command line.
