@@ -399,6 +399,13 @@ BOOL SetRedirectionTrustPolicy() {
     return backend::SetRedirectionTrustPolicy();
 }
 
+// Injected: fails on 0, else calls through.
+BOOL GetUserNameW(WCHAR* name, DWORD size) {
+    if (auto r = Injected([&] { return Call{Op::GetUserNameW, {}, {}, size}; }); r && *r == 0)
+        return 0;
+    return backend::GetUserNameW(name, size);
+}
+
 // Injected: stands in.
 BOOL SetDefaultDllDirectories(DWORD flags) {
     if (auto r = Injected([&] { return Call{Op::SetDefaultDllDirectories, {}, {}, flags}; }))

@@ -364,6 +364,11 @@ BOOL SetRedirectionTrustPolicy() {
     return fn ? fn(kProcessRedirectionTrustPolicy, &flags, sizeof flags) : 0;
 }
 
+BOOL GetUserNameW(WCHAR* name, DWORD size) {
+    ::DWORD n = size;
+    return ::GetUserNameW(W(name), &n);
+}
+
 BOOL SetDefaultDllDirectories(DWORD flags) {
     // Found at run time: Windows 7 has it only with update KB2533623, and an
     // import would stop the program from starting without it.

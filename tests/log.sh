@@ -46,6 +46,10 @@ check "the header and the summary agree with the lines" test \
     "cloud-files plugin folder: $(win "$cloud")
 summary: $(told removed) removed, $(told moved) moved aside, $(told left) left, $(lines "$logs/full.log" |
     grep -c '^folder .*: not walked') folders not walked"
+# Whose profile, and with what token: Wine gives every process an elevated one.
+if native; then token="not elevated"; else token="elevated"; fi
+check "the header names the account and its token" \
+    test "$(lines "$logs/full.log" | grep -c "^account [^ ,][^,]*, token $token\$")" = 1
 mismatches=0
 while IFS=$'\t' read -r path fate; do
     p=$(host "$path")

@@ -4,6 +4,7 @@
 #include "uninstall/run.h"
 
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -39,6 +40,13 @@ void LogHeader(RunLog& log, const VXPluginContext& context, bool updateMode,
                            "would do)"
                          : "full"));
     log.Line("Windows " + context.osVersion + ", locale " + context.localeName);
+    // An administrator's credentials typed over a user's session, or a
+    // deployment tool running as SYSTEM, make the run clean that account's
+    // profile: support must be able to tell whose.
+    win::WCHAR account[257] = {};
+    log.Line(std::string("account ") +
+             (win::GetUserNameW(account, std::size(account)) ? WideToUtf8(account) : "unknown") +
+             ", token " + (TokenElevated() ? "elevated" : "not elevated"));
     for (const auto& [name, folder] : folders)
         log.Line(std::string(name) + ": " + (folder.empty() ? "unresolved" : WideToUtf8(folder)));
 }

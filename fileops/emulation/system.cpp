@@ -1,10 +1,14 @@
 // System facts: the thread's last error, the locale from LC_ALL or LANG, a
 // Windows 10 workstation's version, the host's clock, and no DLL search
 // order to narrow.
+#include <pwd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <thread>
@@ -83,6 +87,19 @@ void GetSystemTime(SystemTime* time) {
     time->minute = static_cast<std::uint16_t>(tm.tm_min);
     time->second = static_cast<std::uint16_t>(tm.tm_sec);
     time->milliseconds = static_cast<std::uint16_t>(ts.tv_nsec / 1000000);
+}
+
+// The host account the process runs as.
+BOOL GetUserNameW(WCHAR* name, DWORD size) {
+    const passwd* pw = getpwuid(geteuid());
+    const std::u16string w = pw ? FromUtf8(pw->pw_name, std::strlen(pw->pw_name)) : u"";
+    if (w.empty() || w.size() >= size) {
+        Fail(w.empty() ? kErrorInvalidHandle : kErrorInsufficientBuffer);
+        return 0;
+    }
+    std::copy(w.begin(), w.end(), name);
+    name[w.size()] = 0;
+    return 1;
 }
 
 // The host has no DLL search order to narrow.
