@@ -168,9 +168,7 @@ struct EntryAccess {
     static win::FileHandle Handle(const HeldFolder& f) { return f.handle_; }
     static std::u16string_view Final(const HeldFolder& f) { return f.finalPath_; }
     static win::DWORD Form(const HeldFolder& f) { return f.finalForm_; }
-    static bool& ClassicDelete(const HeldFolder& f) {
-        return const_cast<HeldFolder&>(f).classicDelete_;
-    }
+    static bool& ClassicDelete(const HeldFolder& f) { return f.classicDelete_; }
 };
 
 namespace {

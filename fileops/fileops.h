@@ -63,7 +63,7 @@ private:
     // files are compared with it in the same form.
     win::DWORD finalForm_ = win::kFileNameNormalized;
     // Its volume refused the POSIX delete: its files get the classic one.
-    bool classicDelete_ = false;
+    mutable bool classicDelete_ = false;
     HeldFolder* outer_ = nullptr;
 };
 
