@@ -109,7 +109,15 @@ TEST_F(FileOps, EachFallbackFailureIsReportedWithItsCode) {
 }
 
 // The opens that matter to a retry are those for delete; the others look.
-bool ForDelete(const Call& call) { return call.op != Op::NtCreateFile || (call.n1 & win::kDelete); }
+// The deletes counted are the classic ones: the volumes of these cases give
+// no POSIX delete (as Wine's), so that every build makes the same calls.
+bool ForDelete(const Call& call) {
+    if (call.op == Op::SetFileDispositionByHandle) return !(call.n1 & win::kDispositionPosix);
+    return call.op != Op::NtCreateFile || (call.n1 & win::kDelete);
+}
+bool PosixDelete(const Call& call) {
+    return call.op == Op::SetFileDispositionByHandle && (call.n1 & win::kDispositionPosix);
+}
 
 // Scanners and indexers hold files for a moment on Windows: 32 and 5 are
 // tried again, briefly; other errors and read-only files are not.
@@ -142,6 +150,7 @@ TEST_F(FileOps, BriefRefusalsAreRetriedWithinTheCaps) {
         hooks.FailAll(Op::Sleep, {1, 0});  // waits made, without waiting
         auto seen = std::make_shared<int>(0);
         hooks.Inject([&c, seen](const Call& call) -> std::optional<Outcome> {
+            if (PosixDelete(call)) return Outcome{0, win::kErrorInvalidParameter};
             if (call.op != c.op || !ForDelete(call) || (c.refusals >= 0 && ++*seen > c.refusals))
                 return std::nullopt;
             return Outcome{0, c.error};
