@@ -222,6 +222,10 @@ TEST_F(FileOps, AFinalPathInAnotherFormStillChecks) {
         if (refused == 3) {
             EXPECT_EQ(std::string(fate.why) + std::to_string(fate.code),
                       "its folder cannot be held5");
+            HeldFolder folder;
+            FolderRefusal refusal;
+            EXPECT_FALSE(folder.Open(t.Win("d"), &refusal));
+            EXPECT_EQ(refusal.Text(), "not walked: Windows cannot tell where it lies, code=5");
         }
     }
 }
