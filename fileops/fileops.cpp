@@ -462,8 +462,9 @@ FileFate RemoveFile(const WideString& path, bool moveAside, Act act, bool loaded
         win::SetLastError(error);
         return fate;
     }
-    // Its attributes and identity, and its final path in the form its
-    // folder's was read in.
+    // Its final path in the form its folder's was read in; its attributes
+    // and identity only where they are needed (Wine asks its mount manager
+    // for the volume's serial, a call between processes, for each record).
     FinalArea area;
     const std::u16string_view final = FinalPath(entry.h, area, EntryAccess::Form(*folder));
     if (final.empty()) {
@@ -471,9 +472,14 @@ FileFate RemoveFile(const WideString& path, bool moveAside, Act act, bool loaded
         fate.code = win::GetLastError();
         return fate;
     }
-    const bool known = win::GetFileInformationByHandle(entry.h, &entry.info) != 0;
-    fate.readOnly = known && (entry.info.attributes & win::kAttrReadOnly);
-    if (!known || !NamedThere(final, EntryAccess::Final(*folder), name, false)) {
+    bool known = false;
+    const auto readInfo = [&] {
+        if (!known) known = win::GetFileInformationByHandle(entry.h, &entry.info) != 0;
+        fate.readOnly = known && (entry.info.attributes & win::kAttrReadOnly);
+        return known;
+    };
+    if (!NamedThere(final, EntryAccess::Final(*folder), name, false) ||
+        ((g_keeping || act == Act::Foretell) && !readInfo())) {
         fate.why =
             "it does not open as itself (a link Windows follows, or a name that opens "
             "another file)";
@@ -488,7 +494,8 @@ FileFate RemoveFile(const WideString& path, bool moveAside, Act act, bool loaded
     // but Wine acts on a path string when it closes or renames, and can be
     // led from the Linux side to the other name: a file with more than one
     // name is left.
-    if (entry.info.links > 1) {
+    win::DWORD links = 1;
+    if (win::GetFileLinkCount(entry.h, &links) && links > 1) {
         fate.why = "it has more than one name (a hard link), and another may lie outside";
         return fate;
     }
@@ -521,7 +528,7 @@ FileFate RemoveFile(const WideString& path, bool moveAside, Act act, bool loaded
         return win::SetFileDispositionByHandle(entry.h, win::kDispositionDelete) != 0;
     };
     if (WithRetries(budget, dispose, [&](win::DWORD error) {
-            return error == win::kErrorAccessDenied && fate.readOnly;
+            return error == win::kErrorAccessDenied && readInfo() && fate.readOnly;
         })) {
         fate.kind = FileFate::Kind::Removed;
         return fate;
@@ -562,7 +569,7 @@ FileFate RemoveFile(const WideString& path, bool moveAside, Act act, bool loaded
         // was opened. Where it is not, the rename went elsewhere (Wine,
         // led by a path swapped from the Linux side): told as it is.
         win::FileInfo landed;
-        if (!Look(*folder, taken.c_str(), landed) || !SameFile(landed, entry.info)) {
+        if (!readInfo() || !Look(*folder, taken.c_str(), landed) || !SameFile(landed, entry.info)) {
             fate.why = "the move aside did not land in its folder";
             fate.code = 0;
             return fate;

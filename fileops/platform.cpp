@@ -267,6 +267,12 @@ BOOL GetFileInformationByHandle(FileHandle h, FileInfo* info) {
     return backend::GetFileInformationByHandle(h, info);
 }
 
+// Injected: fails on 0, else calls through.
+BOOL GetFileLinkCount(FileHandle h, DWORD* links) {
+    if (auto r = Injected([&] { return Call{Op::GetFileLinkCount}; }); r && *r == 0) return 0;
+    return backend::GetFileLinkCount(h, links);
+}
+
 // Injected: fails on 0, else calls through, and editPath may then change
 // the path the system wrote.
 DWORD GetFinalPathNameByHandleW(FileHandle h, WCHAR* path, DWORD size, DWORD flags) {

@@ -213,6 +213,14 @@ BOOL GetFileInformationByHandle(FileHandle h, FileInfo* info) {
     return 1;
 }
 
+BOOL GetFileLinkCount(FileHandle h, DWORD* links) {
+    FILE_STANDARD_INFO standard;
+    if (!::GetFileInformationByHandleEx(H(h), FileStandardInfo, &standard, sizeof standard))
+        return 0;
+    *links = standard.NumberOfLinks;
+    return 1;
+}
+
 DWORD GetFinalPathNameByHandleW(FileHandle h, WCHAR* path, DWORD size, DWORD flags) {
     return ::GetFinalPathNameByHandleW(H(h), W(path), size, flags);
 }

@@ -132,8 +132,8 @@ fi
 # ---- outside: builds, the leg, the native half, the verdict ----
 t0=$(stamp)
 scripts/setup.sh >/dev/null
-cmake --preset native >/dev/null && cmake --build --preset native --target uninstall make_sample_profile >/dev/null
-cmake --preset windows >/dev/null &&
+cmake --preset native >/dev/null 2>&1 && cmake --build --preset native --target uninstall make_sample_profile >/dev/null
+cmake --preset windows >/dev/null 2>&1 &&
     cmake --build --preset windows --target uninstall make_sample_profile >/dev/null
 exe=build/windows/uninstall.exe
 sum=$(sha256sum < "$exe" | cut -d' ' -f1)

@@ -264,6 +264,16 @@ BOOL GetFileInformationByHandle(FileHandle h, FileInfo* info) {
     return 1;
 }
 
+BOOL GetFileLinkCount(FileHandle h, DWORD* links) {
+    struct stat st {};
+    if (!h || fstat(h->fd, &st) != 0) {
+        Fail(kErrorInvalidHandle);
+        return 0;
+    }
+    *links = static_cast<DWORD>(st.st_nlink);
+    return 1;
+}
+
 // The host has one volume, C:, whose NT name is that of a first disk's
 // first volume. The opened form is the normalized one: the emulation's
 // names are spelled as the disk has them.
