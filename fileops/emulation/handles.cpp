@@ -243,12 +243,21 @@ BOOL CloseHandle(FileHandle h) {
     return 1;
 }
 
+namespace {
+
+// What the handle holds, as fstat tells it; false, with the last error
+// Windows gives a closed handle, when it cannot be told.
+bool HandleStat(FileHandle h, struct stat& st) {
+    if (h && fstat(h->fd, &st) == 0) return true;
+    Fail(kErrorInvalidHandle);
+    return false;
+}
+
+}  // namespace
+
 BOOL GetFileInformationByHandle(FileHandle h, FileInfo* info) {
     struct stat st {};
-    if (!h || fstat(h->fd, &st) != 0) {
-        Fail(kErrorInvalidHandle);
-        return 0;
-    }
+    if (!HandleStat(h, st)) return 0;
     // Only a link or a folder needs its path (what it leads to, a cloud tag).
     const bool plain = !S_ISLNK(st.st_mode) && !S_ISDIR(st.st_mode);
     const std::string host = plain ? std::string() : FdPath(h->fd);
@@ -266,10 +275,7 @@ BOOL GetFileInformationByHandle(FileHandle h, FileInfo* info) {
 
 BOOL GetFileLinkCount(FileHandle h, DWORD* links) {
     struct stat st {};
-    if (!h || fstat(h->fd, &st) != 0) {
-        Fail(kErrorInvalidHandle);
-        return 0;
-    }
+    if (!HandleStat(h, st)) return 0;
     *links = static_cast<DWORD>(st.st_nlink);
     return 1;
 }
