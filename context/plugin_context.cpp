@@ -3,7 +3,7 @@
 #include "context/plugin_context.h"
 
 #include "context/environment.h"
-#include "fileops/fileops.h"
+#include "fileops/path_ops.h"
 #include "fileops/platform.h"
 #include "paths/exact_path.h"
 

@@ -259,12 +259,15 @@ BOOL CloseHandle(FileHandle h) {
     return backend::CloseHandle(h);
 }
 
-// Injected: fails on 0, else calls through.
+// Injected: fails on 0, else calls through, and editInfo may then change
+// the record the system filled.
 BOOL GetFileInformationByHandle(FileHandle h, FileInfo* info) {
-    if (auto r = Injected([&] { return Call{Op::GetFileInformationByHandle, {}, {}, 0, 0, info}; });
-        r && *r == 0)
-        return 0;
-    return backend::GetFileInformationByHandle(h, info);
+    const auto r =
+        InjectedOutcome([&] { return Call{Op::GetFileInformationByHandle, {}, {}, 0, 0, info}; });
+    if (r && r->result == 0) return 0;
+    const BOOL ok = backend::GetFileInformationByHandle(h, info);
+    if (ok && r && r->editInfo) r->editInfo(*info);
+    return ok;
 }
 
 // Injected: fails on 0, else calls through.

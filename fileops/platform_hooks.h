@@ -55,6 +55,9 @@ struct Outcome {
     std::function<void(FindData&)> editFound;
     // GetFinalPathNameByHandleW likewise: edits the path it wrote.
     std::function<void(WCHAR* path)> editPath;
+    // GetFileInformationByHandle likewise: edits the record (a tag Wine
+    // cannot show on a handle).
+    std::function<void(FileInfo&)> editInfo;
 };
 
 using Injector = std::function<std::optional<Outcome>(const Call&)>;

@@ -4,7 +4,7 @@
 
 #include "context/plugin_context.h"
 #include "fileops/failure.h"
-#include "fileops/fileops.h"
+#include "fileops/path_ops.h"
 #include "fileops/platform.h"
 
 namespace vx {

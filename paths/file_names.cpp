@@ -3,8 +3,9 @@
 #include "paths/file_names.h"
 
 #include "context/plugin_context.h"
-#include "fileops/fileops.h"
+#include "fileops/path_ops.h"
 #include "fileops/platform.h"
+#include "fileops/remove.h"
 
 namespace vx {
 

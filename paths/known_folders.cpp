@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "fileops/fileops.h"
+#include "fileops/held_folder.h"
 #include "fileops/platform.h"
 #include "paths/exact_path.h"
 

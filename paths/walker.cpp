@@ -3,7 +3,7 @@
 #include "paths/walker.h"
 
 #include "fileops/failure.h"
-#include "fileops/fileops.h"
+#include "fileops/held_folder.h"
 #include "fileops/platform.h"
 #include "paths/exact_path.h"
 
@@ -21,8 +21,8 @@ struct SearchCloser {
     }
 };
 
-void Skipped(const WideString& folder, const char16_t* name, const char* why) {
-    if (g_walkObserver) g_walkObserver(folder, name, why);
+void Skipped(const WideString& folder, const char16_t* name, WalkSkip what, const char* why) {
+    if (g_walkObserver) g_walkObserver(folder, name, what, why);
 }
 
 }  // namespace
@@ -32,20 +32,16 @@ WalkObserver g_walkObserver = nullptr;
 void WalkDirectory(WideString folder, EntryCallback callback, void* context) {
     // An empty folder must never become "*", the process's current folder.
     if (folder.empty()) return;
-    // A junction or link leads elsewhere: whatever lies there is not the
-    // plugin's to empty.
-    if (IsLink(folder)) {
-        Skipped(folder, nullptr, "not walked: a link (its contents lie elsewhere)");
-        return;
-    }
     // Held while the walk goes on: its files are opened in it, and nobody
-    // can swap it for a link meanwhile. One that cannot be opened at all is
-    // searched as before, which tells why; any file it lists is left.
+    // can swap it for a link meanwhile. A junction or link leads elsewhere,
+    // and whatever lies there is not the plugin's to empty: holding refuses
+    // it. One that cannot be opened at all is searched as before, which
+    // tells why; any file it lists is left.
     HeldFolder held;
     FolderRefusal refusal;
     if (!HeldFolder::Find(folder) && !held.Open(folder, &refusal) &&
         refusal.kind != FolderRefusal::Kind::None) {
-        Skipped(folder, nullptr, refusal.Text().c_str());
+        Skipped(folder, nullptr, WalkSkip::Folder, refusal.Text().c_str());
         return;
     }
 
@@ -66,13 +62,15 @@ void WalkDirectory(WideString folder, EntryCallback callback, void* context) {
             if (entry.attributes & win::kAttrDirectory) {
                 if (g_walkObserver && std::u16string_view(entry.fileName) != u"." &&
                     std::u16string_view(entry.fileName) != u"..")
-                    Skipped(folder, entry.fileName, "left: a subfolder (walks never go down)");
+                    Skipped(folder, entry.fileName, WalkSkip::Subfolder,
+                            "a subfolder (walks never go down)");
                 continue;
             }
             // A name the file-system calls would read as another one stays
             // untouched rather than stand for that other file.
             if (!NamesItselfExactly(entry.fileName)) {
-                Skipped(folder, entry.fileName, "left: a name Win32 cannot address exactly");
+                Skipped(folder, entry.fileName, WalkSkip::File,
+                        "a name Win32 cannot address exactly");
                 continue;
             }
             WideString path = ExactJoin(folder, entry.fileName);
@@ -81,7 +79,7 @@ void WalkDirectory(WideString folder, EntryCallback callback, void* context) {
                 }) ||
                 path.empty()) {
                 ReportLastError("PathCombine failed");
-                Skipped(folder, entry.fileName, "left: path too long");
+                Skipped(folder, entry.fileName, WalkSkip::File, "path too long");
                 continue;
             }
             if (!callback(context, std::move(path))) break;
@@ -91,7 +89,7 @@ void WalkDirectory(WideString folder, EntryCallback callback, void* context) {
     const win::DWORD error = win::GetLastError();
     if (error != win::kErrorNoMoreFiles) ReportFailure("error walking dir");
     if (!search && g_walkObserver)
-        Skipped(folder, nullptr,
+        Skipped(folder, nullptr, WalkSkip::Folder,
                 error == win::kErrorFileNotFound || error == win::kErrorPathNotFound
                     ? "not walked: missing"
                     : "not walked: it cannot be listed");

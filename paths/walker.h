@@ -11,10 +11,13 @@ using EntryCallback = bool (*)(void* context, WideString path);
 
 void WalkDirectory(WideString folder, EntryCallback callback, void* context);
 
-// What a walk leaves without handing it on: a folder it does not walk (name
-// null), or an entry of the folder. Only a diagnostic log sets one; without
-// it a walk makes no call more.
-using WalkObserver = void (*)(const WideString& folder, const char16_t* name, const char* why);
+// What a walk leaves without handing it on: the folder itself, not walked
+// (name null, why "not walked: ..."), or a subfolder or file of it, left
+// (why is the reason alone). Only a diagnostic log sets one; without it a
+// walk makes no call more.
+enum class WalkSkip { Folder, Subfolder, File };
+using WalkObserver = void (*)(const WideString& folder, const char16_t* name, WalkSkip what,
+                              const char* why);
 extern WalkObserver g_walkObserver;
 
 }  // namespace vx

@@ -21,7 +21,8 @@ ROOT = Path(__file__).resolve().parent.parent
 WORK = ROOT / "build" / "mutation"
 SRC, COV, RUN = WORK / "src", WORK / "cov", WORK / "run"
 CORE_DIRS = ("uninstall/", "context/", "paths/", "fonts/")
-CORE_FILES = ("fileops/fileops.cpp", "fileops/failure.cpp")
+CORE_FILES = ("fileops/held_folder.cpp", "fileops/remove.cpp", "fileops/retry.cpp",
+              "fileops/path_ops.cpp", "fileops/failure.cpp")
 # The same script as end_to_end, under valgrind: slow, and no other verdict.
 SKIPPED_TESTS = {"end_to_end_memcheck"}
 TARGETS = ["vx_tests", "uninstall", "make_sample_profile", "alloc_count"]

@@ -12,7 +12,7 @@
 
 #include "context/params.h"
 #include "context/plugin_context.h"
-#include "fileops/fileops.h"
+#include "fileops/path_ops.h"
 #include "paths/walker.h"
 #include "uninstall/cleanup.h"
 

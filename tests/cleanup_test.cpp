@@ -9,7 +9,8 @@
 #include <sstream>
 
 #include "context/plugin_context.h"
-#include "fileops/fileops.h"
+#include "fileops/held_folder.h"
+#include "fileops/path_ops.h"
 #include "fileops/platform.h"
 #include "fileops/platform_hooks.h"
 #include "fonts/fonts.h"
@@ -89,18 +90,22 @@ TEST_F(Cleanup, ReparseFoldersAreWalkedUnlessLinks) {
         t.File("roam/x");
         t.File("third/x");
         ScopedHooks hooks;
-        // The folders as Windows shows them: the attribute, and the tag in
-        // the record of a search for the folder's own path.
-        for (const WideString& marked : {t.Win("roam"), t.Win("roam/r"), t.Win("third")})
-            hooks.Inject([&c, marked](const Call& call) -> std::optional<Outcome> {
-                if (call.text1 != marked) return std::nullopt;
-                if (call.op == Op::GetFileAttributesW) return Outcome{0x410, 0};
-                if (call.op != Op::FindFirstFileW) return std::nullopt;
-                return Outcome{1, 0, false, [&c](win::FindData& d) {
-                                   d.attributes = 0x410;
-                                   d.reparseTag = c.tag;
-                               }};
-            });
+        // The folders as Windows shows them: the attribute, and the tag, in
+        // the record of the handle each is opened as (walks and sets alike).
+        bool marked = false;
+        hooks.Inject([&c, &marked](const Call& call) -> std::optional<Outcome> {
+            if (call.op == Op::NtCreateFile) {
+                marked = (call.n2 & win::kFileDirectoryFile) &&
+                         (call.text1 == u"roam" || call.text1 == u"r" || call.text1 == u"third");
+                return std::nullopt;
+            }
+            if (call.op != Op::GetFileInformationByHandle || !marked) return std::nullopt;
+            marked = false;
+            return Outcome{.result = 1, .editInfo = [&c](win::FileInfo& i) {
+                               i.attributes |= 0x400;
+                               i.reparseTag = c.tag;
+                           }};
+        });
         Clean();
         EXPECT_EQ(!t.Exists("roam/r/a.otf"), c.walked) << "tag " << std::hex << c.tag;
         EXPECT_EQ(!t.Exists("roam/x"), c.walked) << std::hex << c.tag;

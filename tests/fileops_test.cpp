@@ -2,9 +2,12 @@
 // refusals, on real files of the build's file system.
 #include <gtest/gtest.h>
 
-#include "fileops/fileops.h"
+#include "fileops/held_folder.h"
+#include "fileops/path_ops.h"
 #include "fileops/platform.h"
 #include "fileops/platform_hooks.h"
+#include "fileops/remove.h"
+#include "fileops/retry.h"
 #include "tests/held_file.h"
 #include "tests/test_support.h"
 

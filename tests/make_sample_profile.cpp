@@ -15,7 +15,7 @@
 #include <string>
 
 #include "context/plugin_context.h"
-#include "fileops/fileops.h"
+#include "fileops/path_ops.h"
 #include "fileops/platform.h"
 #include "fonts/fonts.h"
 #include "paths/file_names.h"

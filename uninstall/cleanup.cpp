@@ -6,8 +6,9 @@
 #include <utility>
 
 #include "context/plugin_context.h"
-#include "fileops/fileops.h"
+#include "fileops/held_folder.h"
 #include "fileops/platform.h"
+#include "fileops/remove.h"
 #include "fonts/fonts.h"
 #include "paths/exact_path.h"
 #include "paths/file_names.h"
@@ -25,23 +26,15 @@ void CleanFontFolderIfSet(VXPluginContext* context, const WideString& folder) {
     if (!IsEmptyText(folder)) CleanFontFolder(context, folder);
 }
 
-// A plugin folder that is a link puts its letter and "c" folders in the
-// link's target, which is not the plugin's to empty. (The walker itself
-// refuses a folder that is a link; the folders above the plugin folders are
-// the user's to place where they like.)
-bool IsLinkedSet(const WideString& pluginFolder) {
-    if (!IsLink(pluginFolder)) return false;
-    if (RunLog* log = ActiveLog())
-        log->Folder(pluginFolder,
-                    "not walked, nor its letter and c folders: the plugin folder is a link");
-    return true;
-}
-
 // A set's walks are made with its plugin folder held, so that its letter and
-// "c" folders are opened in it whatever its path comes to lead to. True when
-// the set is to be walked: held, or missing (each walk then says so).
+// "c" folders are opened in it whatever its path comes to lead to. A plugin
+// folder that is a link would put them in the link's target, which is not
+// the plugin's to empty: holding refuses it, as it refuses a walked folder
+// that is one (the folders above are the user's to place where they like).
+// True when the set is to be walked: held, or missing (each walk then says
+// so).
 bool HoldSet(HeldFolder& held, const WideString& pluginFolder) {
-    if (IsEmptyText(pluginFolder) || IsLinkedSet(pluginFolder)) return false;
+    if (IsEmptyText(pluginFolder)) return false;
     FolderRefusal refusal;
     if (held.Open(pluginFolder, &refusal) || refusal.kind == FolderRefusal::Kind::None) return true;
     if (RunLog* log = ActiveLog()) {
@@ -55,9 +48,8 @@ bool HoldSet(HeldFolder& held, const WideString& pluginFolder) {
         else if (refusal.kind == FolderRefusal::Kind::Link)
             why += "the plugin folder is a link, or no longer the folder it was";
         else
-            why +=
-                "the plugin folder: " + refusal.Text().substr(std::string("not walked: ").size());
-        log->Folder(pluginFolder, why);
+            why += "the plugin folder: " + refusal.Why();
+        log->Folder(pluginFolder, {RunLog::FolderNote::Kind::NotWalked, why});
     }
     return false;
 }
@@ -72,35 +64,20 @@ FileFate Remove(const WideString& path, bool moveAside, bool loadedFont = false)
     if (log) log->current = path;
     FileFate fate = RemoveFile(path, moveAside, foretell ? Act::Foretell : Act::Do, loadedFont);
     if (log) {
-        const std::string would = foretell ? "would be " : "";
         // Only fonts are moved aside, and they leave the font table first.
-        const std::string note = foretell && moveAside ? " (out of the font table first)" : "";
-        switch (fate.kind) {
-            case FileFate::Kind::Removed: log->File(path, would + "removed" + note); break;
-            case FileFate::Kind::MovedAside:
-                log->File(path, foretell
-                                    ? "would be moved aside if Windows refuses the delete" + note
-                                    : "moved aside as " + WideToUtf8(fate.movedTo.substr(
-                                                              fate.movedTo.rfind(u'\\') + 1)));
-                break;
-            case FileFate::Kind::Left:
-                log->File(path, would + "left: " + fate.why +
-                                    (fate.code ? ", code=" + std::to_string(fate.code) : ""));
-                break;
-        }
+        log->File(path, fate, foretell, moveAside);
         log->current.clear();
     }
     return fate;
 }
 
-// A folder of a set that was refused (walked is false for it) or is a link.
+// A folder of a set that was refused (walked is false for it).
 bool InRefusedSet(const WideString& folder, const WideString& roaming, bool roamingWalked,
                   const WideString& local, bool localWalked) {
     const WideString parent = ExactParent(folder);
     if (IsEmptyText(parent)) return false;
     const bool inRoaming = TextEquals(parent, roaming), inLocal = TextEquals(parent, local);
-    return (inRoaming && !roamingWalked) || (inLocal && !localWalked) ||
-           ((inRoaming || inLocal) && IsLinkedSet(parent));
+    return (inRoaming && !roamingWalked) || (inLocal && !localWalked);
 }
 
 }  // namespace
@@ -172,7 +149,7 @@ bool FontEntryCallback(void* context, WideString path) {
             break;
         case PluginFileKind::Temporary: Remove(path, false); break;
         case PluginFileKind::Other:
-            if (log) log->File(path, "left: another kind of file in a font folder");
+            if (log) log->File(path, FileFate{.why = "another kind of file in a font folder"});
             break;
     }
     return true;

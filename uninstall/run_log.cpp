@@ -7,8 +7,9 @@
 #include <string_view>
 
 #include "fileops/failure.h"
-#include "fileops/fileops.h"
+#include "fileops/path_ops.h"
 #include "fileops/platform.h"
+#include "fileops/remove.h"
 #include "paths/exact_path.h"
 #include "paths/walker.h"
 
@@ -31,19 +32,19 @@ bool IsDeviceName(WideString name) {
            name[3] >= u'0' && name[3] <= u'9';
 }
 
-void ObserveWalk(const WideString& folder, const char16_t* name, const char* why) {
+void ObserveWalk(const WideString& folder, const char16_t* name, WalkSkip what, const char* why) {
     if (!g_log) return;
-    if (!name) {
-        g_log->Folder(folder, why);
+    if (what == WalkSkip::Folder) {
+        g_log->Folder(folder, {RunLog::FolderNote::Kind::NotWalked, why});
         return;
     }
     WideString shown = folder;
     if (!shown.empty() && shown.back() != u'\\') shown += u'\\';
     shown += name;
-    if (std::string_view(why).starts_with("left: a subfolder"))
-        g_log->Folder(shown, why);
+    if (what == WalkSkip::Subfolder)
+        g_log->Folder(shown, {RunLog::FolderNote::Kind::Left, why});
     else
-        g_log->File(shown, why);
+        g_log->File(shown, FileFate{.why = why});
 }
 
 void ReportToLog(void*, const char* message, std::int32_t) {
@@ -94,29 +95,48 @@ void RunLog::Line(const std::string& text) {
     if (!stream_.good()) failed_ = true;  // a full disk: the run goes on unlogged
 }
 
-void RunLog::File(const WideString& path, const std::string& fate) {
-    int* kind = fate.starts_with("removed") || fate.starts_with("would be removed") ? &removed
-                : fate.starts_with("moved aside") || fate.starts_with("would be moved aside")
-                    ? &moved
-                    : &left;
+void RunLog::File(const WideString& path, const FileFate& fate, bool foretold, bool font) {
     // A file the first pass left may go in the second: the log then says
     // so, and the summary counts what became of it in the end.
-    int*& told = fileFates_[path];
-    if (told == kind) return;
-    if (told) --*told;
-    ++*(told = kind);
-    Line("file " + WideToUtf8(path) + ": " + fate);
+    const auto [told, first] = fileFates_.try_emplace(path, fate.kind);
+    if (!first && told->second == fate.kind) return;
+    if (!first) --Count(told->second);
+    told->second = fate.kind;
+    ++Count(fate.kind);
+    const std::string would = foretold ? "would be " : "";
+    const std::string note = foretold && font ? " (out of the font table first)" : "";
+    std::string text = "file " + WideToUtf8(path) + ": ";
+    switch (fate.kind) {
+        case FileFate::Kind::Removed: text += would + "removed" + note; break;
+        case FileFate::Kind::MovedAside:
+            text += foretold ? "would be moved aside if Windows refuses the delete" + note
+                             : "moved aside as " +
+                                   WideToUtf8(fate.movedTo.substr(fate.movedTo.rfind(u'\\') + 1));
+            break;
+        case FileFate::Kind::Left:
+            text += would + "left: " + fate.why;
+            if (fate.code) text += ", code=" + std::to_string(fate.code);
+            break;
+    }
+    Line(text);
+}
+
+int& RunLog::Count(FileFate::Kind kind) {
+    return kind == FileFate::Kind::Removed      ? removed
+           : kind == FileFate::Kind::MovedAside ? moved
+                                                : left;
 }
 
 bool RunLog::ToldRemoved(const WideString& path) const {
     const auto told = fileFates_.find(path);
-    return told != fileFates_.end() && told->second == &removed;
+    return told != fileFates_.end() && told->second == FileFate::Kind::Removed;
 }
 
-void RunLog::Folder(const WideString& folder, const std::string& why) {
+void RunLog::Folder(const WideString& folder, const FolderNote& note) {
     if (!folders_.insert(folder).second) return;
-    if (why.starts_with("not walked")) ++notWalked;
-    Line("folder " + WideToUtf8(folder) + ": " + why);
+    const bool walked = note.kind == FolderNote::Kind::Left;
+    if (!walked) ++notWalked;
+    Line("folder " + WideToUtf8(folder) + ": " + (walked ? "left: " : "") + note.why);
 }
 
 RunLog::~RunLog() {

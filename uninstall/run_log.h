@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "fileops/remove.h"
 #include "paths/text.h"
 
 namespace vx {
@@ -30,10 +31,21 @@ public:
     // not a full path of a file (a device name such as NUL or CON is none).
     bool Open(const WideString& path, bool dryRun);
 
+    // What a walk did not do with a folder: it was not walked (why is the
+    // whole reason, "not walked: ..." or "not walked, nor ..."), or it is a
+    // subfolder left as it is (why is the reason alone).
+    struct FolderNote {
+        enum class Kind { NotWalked, Left } kind;
+        std::string why;
+    };
+
     // One event a line; once a write fails, the rest are dropped.
     void Line(const std::string& text);
-    void File(const WideString& path, const std::string& fate);
-    void Folder(const WideString& folder, const std::string& why);
+    // A file's fate, as done or (foretold) as what a full run would do; a
+    // font leaves the font table before its delete or move.
+    void File(const WideString& path, const FileFate& fate, bool foretold = false,
+              bool font = false);
+    void Folder(const WideString& folder, const FolderNote& note);
     // The file was told of as removed (or as one that would be).
     bool ToldRemoved(const WideString& path) const;
 
@@ -43,6 +55,7 @@ public:
 
 private:
     friend void SetActiveLog(RunLog* log);
+    int& Count(FileFate::Kind kind);
     std::fstream stream_;
     WideString path_;
     bool dryRun_ = false;
@@ -50,7 +63,7 @@ private:
     // The walks meet some files and folders twice (the run walks its sets
     // twice): each is told of once, a file again only if its fate changed.
     std::unordered_set<std::u16string> folders_;
-    std::unordered_map<std::u16string, int*> fileFates_;
+    std::unordered_map<std::u16string, FileFate::Kind> fileFates_;
 };
 
 // The run's log, or null without --log=.
