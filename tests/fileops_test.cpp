@@ -47,6 +47,18 @@ TEST_F(FileOps, RefusedFileIsMovedAsideWithItsContents) {
     EXPECT_EQ(t.List("r"), moved);
     EXPECT_EQ(t.Read("r/" + moved[0]), "font bytes\r\n");
     EXPECT_TRUE(sink.reports.empty());
+    // The name counts up from the clock's seconds and milliseconds (0xA09
+    // here), without leading zeros, past a name taken.
+    t.File("r/b.otf");
+    t.ReadOnly("r/b.otf");
+    t.File("r/delA09.TMP");
+    ScopedHooks hooks;
+    hooks.Inject([](const Call& c) -> std::optional<Outcome> {
+        if (c.op != Op::GetSystemTime) return std::nullopt;
+        *static_cast<win::SystemTime*>(c.out) = {2026, 1, 1, 1, 0, 0, 2, 569};
+        return Outcome{1, 0};
+    });
+    EXPECT_EQ(RemoveFile(t.Win("r/b.otf"), true).movedTo, t.Win("r/delA0A.TMP"));
 }
 
 TEST_F(FileOps, MissingPathsAndFoldersAreFalseWithoutReport) {
@@ -55,6 +67,7 @@ TEST_F(FileOps, MissingPathsAndFoldersAreFalseWithoutReport) {
     EXPECT_FALSE(DeleteFileOrRename(t.Win("folder")));
     EXPECT_FALSE(DeleteFileOrRename(t.Win() + u"\\" + WideString(300, u'm')));
     EXPECT_FALSE(DeleteFileOrRename(u""));
+    EXPECT_STREQ(RemoveFile(u"\\a.otf", false).why, "not a file's path");
     EXPECT_TRUE(sink.reports.empty());
     EXPECT_TRUE(t.Exists("folder"));
 }
@@ -106,8 +119,10 @@ TEST_F(FileOps, EachFallbackFailureIsReportedWithItsCode) {
     // A failed PathAppendW ends the fallback silently.
     sink.reports.clear();
     ScopedHooks hooks;
-    hooks.FailAll(Op::PathAppendW, {0, 0});
-    EXPECT_FALSE(DeleteFileOrRename(t.Win("r/a.otf")));
+    hooks.FailAll(Op::PathAppendW, {0, 87});
+    const FileFate fate = RemoveFile(t.Win("r/a.otf"), true);
+    EXPECT_EQ(fate.kind, FileFate::Kind::Left);
+    EXPECT_EQ(fate.code, 87u);
     EXPECT_TRUE(sink.reports.empty());
 }
 
@@ -143,6 +158,9 @@ TEST_F(FileOps, BriefRefusalsAreRetriedWithinTheCaps) {
          false},
     };
     int folder = 0;
+    // As in a run with a log: what it keeps is not what is waited for.
+    t.File("kept.log");
+    KeepFile(t.Win("kept.log"));
     for (const auto& c : cases) {
         ResetRetryBudget();
         // A folder each: Windows would not remove a moved-aside read-only file.
@@ -166,6 +184,27 @@ TEST_F(FileOps, BriefRefusalsAreRetriedWithinTheCaps) {
         for (const auto& s : hooks.CallsOf(Op::Sleep)) waited += s.n1;
         EXPECT_LE(waited, 1000u) << c.what;
         EXPECT_EQ(t.Exists(f), !freed) << c.what;
+    }
+    KeepFile(u"");
+    // A file's waits are shared by the calls made for it: an open that
+    // spent them leaves its delete one try.
+    {
+        ResetRetryBudget();
+        t.File("g/a.otf");
+        ScopedHooks hooks;
+        hooks.FailAll(Op::Sleep, {1, 0});
+        auto opens = std::make_shared<int>(6);
+        hooks.Inject([opens](const Call& call) -> std::optional<Outcome> {
+            if (PosixDelete(call)) return Outcome{0, win::kErrorInvalidParameter};
+            if (call.op == Op::NtCreateFile && (call.n1 & win::kDelete) && --*opens >= 0)
+                return Outcome{0, 32};
+            if (call.op == Op::SetFileDispositionByHandle) return Outcome{0, 32};
+            return std::nullopt;
+        });
+        EXPECT_FALSE(TryDeleteFile(t.Win("g/a.otf")));
+        std::uint64_t waited = 0;
+        for (const auto& s : hooks.CallsOf(Op::Sleep)) waited += s.n1;
+        EXPECT_EQ(waited, 1000u);
     }
     // A refused move leaves no temporary file; a run's waits are capped in all.
     ResetRetryBudget();

@@ -46,6 +46,11 @@ check "the header and the summary agree with the lines" test \
     "cloud-files plugin folder: $(win "$cloud")
 summary: $(told removed) removed, $(told moved) moved aside, $(told left) left, $(lines "$logs/full.log" |
     grep -c '^folder .*: not walked') folders not walked"
+# One broadcast for each font folder in which the font table let go of a font.
+check "the summary's broadcasts are one for each font folder with a font let go" test \
+    "$(lines "$logs/full.log" | sed -n 's/^summary: .*; \([0-9]*\) font-change broadcasts;.*/\1/p')" = \
+    "$(lines "$logs/full.log" | sed -n 's/^font \(.*\)\\[^\\]*: the font table let go of it$/\1/p' |
+       sort -u | grep -c .)"
 # Whose profile, and with what token: Wine gives every process an elevated one.
 if native; then token="not elevated"; else token="elevated"; fi
 check "the header names the account and its token" \
@@ -55,7 +60,7 @@ while IFS=$'\t' read -r path fate; do
     p=$(host "$path")
     case $fate in
         removed) [ ! -e "$p" ] ;;
-        "moved aside as "*) [ ! -e "$p" ] && [ -e "$(dirname "$p")/${fate#moved aside as }" ] ;;
+        "moved aside as del"?*.TMP) [ ! -e "$p" ] && [ -f "$(dirname "$p")/${fate#moved aside as }" ] ;;
         left*) [ -e "$p" ] ;;
         *) false ;;
     esac || { echo "  disk disagrees: $path: $fate"; mismatches=$((mismatches + 1)); }
