@@ -270,6 +270,13 @@ TEST_F(FileOps, AFinalPathInAnotherFormStillChecks) {
             EXPECT_EQ(refusal.Text(), "not walked: Windows cannot tell where it lies, code=5");
         }
     }
+    // A file of its own that gives none, in a folder that gives one.
+    t.File("d/x");
+    ScopedHooks hooks;
+    hooks.FailNth(Op::GetFinalPathNameByHandleW, 3, {0, 21});
+    const FileFate fate = RemoveFile(t.Win("d/x"), false);
+    EXPECT_EQ(std::string(fate.why) + std::to_string(fate.code),
+              "Windows cannot tell where it lies21");
 }
 
 TEST_F(FileOps, SmallQueries) {

@@ -11,6 +11,9 @@ work=$(mktemp -d) wine=${4:-}
 # shellcheck source=tests/e2e_common.sh
 . "$(dirname "$0")/e2e_common.sh"
 
+# The emulation's font table outlives each process (the sample's fonts are
+# still there for the run); Wine keeps its own.
+export VXEMU_FONT_TABLE=$work/fonts
 # C: is the host's root natively, and drive_c under Wine.
 if native; then drive="" logs=$work/logs; else drive=$WINEPREFIX/drive_c logs=$WINEPREFIX/drive_c/vxlogs; fi
 win() { local p=${1#"$drive"}; echo "C:${p//\//\\}"; }    # host path -> Windows path
