@@ -47,6 +47,10 @@ int Unlink(const std::string& host);
 void EnforceRedirectionTrust();
 bool ThroughUntrustedLink(const std::string& host, bool followsLast);
 
+// Counts the renames made through the doorway: a folder's final path, once
+// read, is read again only after one (see GetFinalPathNameByHandleW).
+void NoteRename();
+
 // A handle open without FILE_SHARE_DELETE holds this file or folder: Windows
 // then refuses to delete or rename it (ERROR_SHARING_VIOLATION).
 bool HeldAgainstDelete(const struct stat& st);

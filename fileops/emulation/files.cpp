@@ -51,6 +51,7 @@ BOOL Move(const WCHAR* from, const WCHAR* to, DWORD flags) {
         Fail(kErrorPathNotFound);
         return 0;
     }
+    NoteRename();
     if (rename(src.c_str(), dst.c_str()) == 0) return 1;
     if (errno == EXDEV && (flags & kMoveFileCopyAllowed) && S_ISREG(sst.st_mode)) {
         std::error_code ec;

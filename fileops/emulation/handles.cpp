@@ -32,6 +32,13 @@ struct OpenFile {
     // as it is; the run asks right after the open, before it acts, and a
     // stat more a file would cost the walk a seventh of its system calls.
     nlink_t links = 0;
+    // Opened without following a link at its name, and no folder: until a
+    // rename, its final path is its folder's plus that name.
+    bool namedEntry = false;
+    std::uint64_t openedAfter = 0;  // renames made before its open
+    // Its final path in the DOS form, as read after finalAfter renames.
+    std::u16string finalPath;
+    std::uint64_t finalAfter = ~std::uint64_t{0};
     bool sharesDelete = true;
     bool forDelete = false;
     // Every open handle, in a list of its own (a handle is one allocation
@@ -55,6 +62,7 @@ std::map<Identity, int>& Unshared() {
 }
 
 OpenFile* g_handles = nullptr;
+std::uint64_t g_renames = 0;
 
 void Enlist(OpenFile* h) {
     h->next = g_handles;
@@ -158,6 +166,8 @@ FileHandle Open(OpenFile* folder, std::string name, DWORD access, DWORD share, b
     h->dev = st.st_dev;
     h->ino = st.st_ino;
     h->links = st.st_nlink;
+    h->namedEntry = !followLink && !S_ISDIR(st.st_mode);
+    h->openedAfter = g_renames;
     h->sharesDelete = (share & kFileShareDelete) != 0;
     h->forDelete = (access & kDelete) != 0;
     if (!h->sharesDelete) ++Unshared()[id];
@@ -166,6 +176,8 @@ FileHandle Open(OpenFile* folder, std::string name, DWORD access, DWORD share, b
 }
 
 }  // namespace
+
+void NoteRename() { ++g_renames; }
 
 bool HeldAgainstDelete(const struct stat& st) {
     return Unshared().count({st.st_dev, st.st_ino}) != 0;
@@ -287,16 +299,45 @@ BOOL GetFileLinkCount(FileHandle h, DWORD* links) {
     return 1;
 }
 
+namespace {
+
+// What Windows names the handle's file, in the DOS form. An entry opened as
+// itself, with no rename since, is its folder's path plus the name it was
+// opened by; a folder's own path, or anything's after a rename through the
+// doorway, is read from the system, once for each rename. That saves the
+// walk a call a file. (A folder moved meanwhile by another host process
+// keeps its old path here, where Windows would give the new one; the run
+// acts only through its handles, on the same files either way.)
+const std::u16string& DosPath(OpenFile* h) {
+    if (h->namedEntry && h->folder && h->openedAfter == g_renames) {
+        const std::u16string& folder = DosPath(h->folder);
+        h->finalPath.clear();
+        if (folder.empty()) return h->finalPath;
+        h->finalPath = folder;
+        if (h->finalPath.back() != u'\\') h->finalPath += u'\\';
+        h->finalPath += FromUtf8(h->name.data(), h->name.size());
+        return h->finalPath;
+    }
+    if (h->finalAfter != g_renames) {
+        const std::string host = FdPath(h->fd);
+        h->finalPath = host.empty() ? std::u16string() : FromHostPath(host);
+        h->finalAfter = g_renames;
+    }
+    return h->finalPath;
+}
+
+}  // namespace
+
 // The host has one volume, C:, whose NT name is that of a first disk's
 // first volume. The opened form is the normalized one: the emulation's
 // names are spelled as the disk has them.
 DWORD GetFinalPathNameByHandleW(FileHandle h, WCHAR* path, DWORD size, DWORD flags) {
-    const std::string host = h ? FdPath(h->fd) : std::string();
-    if (host.empty()) {
+    static const std::u16string none;
+    const std::u16string& dos = h ? DosPath(h) : none;
+    if (dos.empty()) {
         Fail(kErrorInvalidHandle);
         return 0;
     }
-    const std::u16string dos = FromHostPath(host);
     const std::u16string w =
         (flags & kVolumeNameNt) ? u"\\Device\\HarddiskVolume1" + dos.substr(2) : u"\\\\?\\" + dos;
     if (w.size() >= size) return static_cast<DWORD>(w.size() + 1);
@@ -371,6 +412,7 @@ BOOL RenameByHandle(FileHandle h, FileHandle root, const WCHAR* name, BOOL repla
         Fail(errno == EEXIST ? kErrorAlreadyExists : FromErrno(errno, {}));
         return 0;
     }
+    NoteRename();
     ++root->refs;
     Release(h->folder);
     h->folder = root;
