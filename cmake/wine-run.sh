@@ -11,7 +11,8 @@
 #            runs no 32-bit code.
 # Also: wine-run.sh --wine32-dlls prints the folder of the 32-bit DLLs (the
 # installed wine32:i386, else the cache scripts/setup.sh unpacks them into),
-# or fails; --wine32-cache prints that cache.
+# or fails; --wine32-cache prints that cache; --legs prints the legs this
+# machine runs, space-separated (configure and set-up both ask it).
 cache="${VX_WINE32_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vx-uninstall/wine32}"
 wine32_dlls() {
     for dir in ${VX_WINE32_DLLS:-} /usr/lib/i386-linux-gnu/wine "$cache"; do
@@ -19,9 +20,35 @@ wine32_dlls() {
     done
     return 1
 }
+# A kernel with its 32-bit emulation switched off has no 32-bit code
+# segment, and WoW64 cannot enter 32-bit code (ia32_probe.c, built with the
+# host's compiler; a probe that cannot be built leaves the leg to be tried).
+runs_ia32_code() {
+    dir=$(mktemp -d) || return 0
+    if cc -o "$dir/probe" "$(dirname "$0")/ia32_probe.c" 2>/dev/null ||
+       gcc -o "$dir/probe" "$(dirname "$0")/ia32_probe.c" 2>/dev/null; then
+        "$dir/probe"; ok=$?
+    else
+        ok=0
+    fi
+    rm -rf "$dir"
+    [ "$ok" -eq 0 ] || /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+legs() {
+    out=""
+    if /usr/lib/wine/wine64 --version >/dev/null 2>&1; then
+        wine32_dlls >/dev/null && runs_ia32_code && out="wow64"
+        /usr/lib/wine/wine --version >/dev/null 2>&1 && out="${out:+$out }classic"
+        out="${out:+$out }win64"
+    elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        out="classic"
+    fi
+    echo "$out"
+}
 case "${1:-}" in
     --wine32-dlls) wine32_dlls; exit ;;
     --wine32-cache) echo "$cache"; exit 0 ;;
+    --legs) legs; exit 0 ;;
 esac
 
 : "${WINEPREFIX:?set WINEPREFIX to the leg's own prefix}"

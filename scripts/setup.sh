@@ -69,13 +69,13 @@ if ! have wine32:i386 && ! dlls_found; then
     rm -rf "$tmp"
 fi
 
-if have wine32:i386; then
-    echo "setup: Wine: wine32:i386 installed (classic and WoW64 legs)"
-elif dir=$("$winerun" --wine32-dlls 2>/dev/null); then
-    echo "setup: Wine: wine32:i386 not installed; WoW64 leg from the 32-bit DLLs in $dir"
-elif have wine64; then
-    echo "setup: Wine: no 32-bit Windows DLLs; only the 64-bit (win64) leg can run"
-else
+# The legs the tests will run, as configure finds them.
+legs=$("$winerun" --legs)
+if [ -z "$legs" ]; then
     echo "setup: Wine could not be installed: no leg can run the Windows build"
     exit 1
 fi
+case " $legs " in
+    *" wow64 "* | *" classic "*) echo "setup: Wine legs that will run here: $legs" ;;
+    *) echo "setup: Wine legs that will run here: $legs (no 32-bit leg: only the x86-64 test build runs under Wine)" ;;
+esac
