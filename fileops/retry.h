@@ -21,6 +21,7 @@ struct RetryBudget {
 };
 
 // A callable borrowed for one call: no allocation, no copy of what it holds.
+// It is called as const (no mutable lambdas).
 template <class Signature>
 class Borrowed;
 template <class R, class... Args>
@@ -28,15 +29,14 @@ class Borrowed<R(Args...)> {
 public:
     template <class F, class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, Borrowed>>>
     Borrowed(F&& f)  // NOLINT(google-explicit-constructor): lambdas convert
-        : object_(const_cast<void*>(static_cast<const void*>(&f))),
-          call_([](void* o, Args... a) -> R {
-              return (*static_cast<std::remove_reference_t<F>*>(o))(std::forward<Args>(a)...);
+        : object_(&f), call_([](const void* o, Args... a) -> R {
+              return (*static_cast<const std::remove_reference_t<F>*>(o))(std::forward<Args>(a)...);
           }) {}
     R operator()(Args... a) const { return call_(object_, std::forward<Args>(a)...); }
 
 private:
-    void* object_;
-    R (*call_)(void*, Args...);
+    const void* object_;
+    R (*call_)(const void*, Args...);
 };
 
 // Calls attempt until it succeeds, or until its failure is not one that

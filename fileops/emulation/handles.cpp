@@ -308,21 +308,23 @@ namespace {
 // walk a call a file. (A folder moved meanwhile by another host process
 // keeps its old path here, where Windows would give the new one; the run
 // acts only through its handles, on the same files either way.)
-const std::u16string& DosPath(OpenFile* h) {
-    if (h->namedEntry && h->folder && h->openedAfter == g_renames) {
-        const std::u16string& folder = DosPath(h->folder);
-        h->finalPath.clear();
-        if (folder.empty()) return h->finalPath;
-        h->finalPath = folder;
-        if (h->finalPath.back() != u'\\') h->finalPath += u'\\';
-        h->finalPath += FromUtf8(h->name.data(), h->name.size());
-        return h->finalPath;
-    }
+const std::u16string& ReadPath(OpenFile* h) {
     if (h->finalAfter != g_renames) {
         const std::string host = FdPath(h->fd);
         h->finalPath = host.empty() ? std::u16string() : FromHostPath(host);
         h->finalAfter = g_renames;
     }
+    return h->finalPath;
+}
+
+const std::u16string& DosPath(OpenFile* h) {
+    if (!h->namedEntry || !h->folder || h->openedAfter != g_renames) return ReadPath(h);
+    const std::u16string& folder = ReadPath(h->folder);
+    h->finalPath.clear();
+    if (folder.empty()) return h->finalPath;
+    h->finalPath = folder;
+    if (h->finalPath.back() != u'\\') h->finalPath += u'\\';
+    h->finalPath += FromUtf8(h->name.data(), h->name.size());
     return h->finalPath;
 }
 
