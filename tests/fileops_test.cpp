@@ -89,8 +89,14 @@ TEST_F(FileOps, PathLengthLimitOfTheRenameFallback) {
     // refusal of the delete is injected so the length check is reached.
     ScopedHooks hooks;
     hooks.FailAll(Op::SetFileDispositionByHandle, {0, 5});
-    EXPECT_FALSE(DeleteFileOrRename(t.Win(n260)));
-    EXPECT_EQ(sink.Texts(), std::vector<std::string>{"path too long"});
+    const FileFate fate = RemoveFile(t.Win(n260), true);
+    EXPECT_EQ(fate.kind, FileFate::Kind::Left);
+    // 32-bit Wine gives no final path this long (tests/wine_differences.tsv):
+    // the file is left before the length check, and says why.
+    if (fate.code == 234)
+        EXPECT_STREQ(fate.why, "Windows cannot tell where it lies");
+    else
+        EXPECT_EQ(sink.Texts(), std::vector<std::string>{"path too long"});
 }
 
 TEST_F(FileOps, EachFallbackFailureIsReportedWithItsCode) {
