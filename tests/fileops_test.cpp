@@ -52,13 +52,19 @@ TEST_F(FileOps, RefusedFileIsMovedAsideWithItsContents) {
     t.File("r/b.otf");
     t.ReadOnly("r/b.otf");
     t.File("r/delA09.TMP");
+    win::SystemTime now{2026, 1, 1, 1, 0, 0, 2, 569};
     ScopedHooks hooks;
-    hooks.Inject([](const Call& c) -> std::optional<Outcome> {
+    hooks.Inject([&now](const Call& c) -> std::optional<Outcome> {
         if (c.op != Op::GetSystemTime) return std::nullopt;
-        *static_cast<win::SystemTime*>(c.out) = {2026, 1, 1, 1, 0, 0, 2, 569};
+        *static_cast<win::SystemTime*>(c.out) = now;
         return Outcome{1, 0};
     });
     EXPECT_EQ(RemoveFile(t.Win("r/b.otf"), true).movedTo, t.Win("r/delA0A.TMP"));
+    // On the minute exactly the count starts at 1: no name is "del.TMP".
+    now.second = now.milliseconds = 0;
+    t.File("r/c.otf");
+    t.ReadOnly("r/c.otf");
+    EXPECT_EQ(RemoveFile(t.Win("r/c.otf"), true).movedTo, t.Win("r/del1.TMP"));
 }
 
 TEST_F(FileOps, MissingPathsAndFoldersAreFalseWithoutReport) {
@@ -367,9 +373,11 @@ TEST_F(FileOps, NoTemporaryNameIsAskedForInAFolderTooLongForOne) {
         t.File(folder + "/f.otf", "font");
         t.ReadOnly(folder + "/f.otf");
         sink.reports.clear();
-        const bool moved = DeleteFileOrRename(t.Win(folder + "/f.otf"));
+        const FileFate fate = RemoveFile(t.Win(folder + "/f.otf"), true);
+        const bool moved = fate.kind != FileFate::Kind::Left;
         EXPECT_EQ(moved, length == 246) << length;
         if (moved) continue;
+        EXPECT_EQ(fate.code, 111u);
         EXPECT_EQ(sink.Texts(), std::vector<std::string>{"GetTempFileName failed, code=111"});
         EXPECT_EQ(t.List(folder), std::vector<std::string>{"f.otf"});
         EXPECT_EQ(t.Read(folder + "/f.otf"), "font");
